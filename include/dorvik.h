@@ -1,0 +1,116 @@
+/* Dorvik: CD/DVD recording library.
+ *
+ * Plain C interface. Every function returns 1 on success; 0 or a negative
+ * code on failure (see the DORVIK_E_* values). No function throws, none
+ * allocates memory the caller must free. Strings are 8-bit, in the locale's
+ * charset (UTF-8 in practice); disc paths use backslash separators.
+ */
+#ifndef DORVIK_H
+#define DORVIK_H
+
+#include <stdint.h>
+
+#if defined(_WIN32)
+#  if defined(DORVIK_BUILDING)
+#    define DORVIK_API __declspec(dllexport)
+#  else
+#    define DORVIK_API __declspec(dllimport)
+#  endif
+#  define DORVIK_CALL __cdecl
+#else
+#  define DORVIK_API __attribute__((visibility("default")))
+#  define DORVIK_CALL
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Result codes. */
+#define DORVIK_OK 1
+#define DORVIK_E_REFUSED 0            /* the device refused a command, or the job could not be prepared */
+#define DORVIK_E_FREE_SPACE (-5)      /* free space of the disc could not be read */
+#define DORVIK_E_BLANK_FAILED (-6)    /* BLANK failed */
+#define DORVIK_E_NOT_ERASABLE (-7)    /* drive cannot write, inert device, or medium not erasable */
+#define DORVIK_E_NO_DEVICE (-8)       /* no device selected, or the id names none */
+#define DORVIK_E_RAM_FORMAT (-10)     /* DVD-RAM formatting write parameters refused */
+#define DORVIK_E_NOT_READY (-15)      /* TEST UNIT READY failed */
+#define DORVIK_E_TOO_BIG (-124)       /* data exceeds free blocks less a 10240-block reserve */
+#define DORVIK_E_TRACK_NOT_READY (-700)
+#define DORVIK_E_TRACK_PREPARE (-701)
+#define DORVIK_E_MEDIUM_UNSUPPORTED (-702)
+
+/* Window message the library sends about a collection file it cannot open. */
+#define DORVIK_NOTIFY_UNREADABLE_FILE 600
+
+/* Selects the recorder by id (low 8 bits); returns 1, or -8 when no recorder has that id. */
+DORVIK_API int32_t DORVIK_CALL Vuz_SetDevice(int32_t deviceId);
+/* Erases the rewritable disc; returns 1, -6, -7, -8, -10 or -15. */
+DORVIK_API int32_t DORVIK_CALL Vuz_EraseDisc(void);
+/* Reports blank, writable and MMC profile of the disc; returns 1, -8 or -15. */
+DORVIK_API int32_t DORVIK_CALL Vuz_GetDiscInfo(int32_t *isBlank, int32_t *isWritable, int32_t *profile);
+/* As Vuz_GetDiscInfo, plus the free bytes less a 10240-block reserve; returns 1, -8 or -15. */
+DORVIK_API int32_t DORVIK_CALL Vuz_GetDiscInfoEx(int32_t *isBlank, int32_t *isWritable, int32_t *profile,
+                                                 uint64_t *freeBytes);
+/* Sets read and write speed in kB/s; returns 1 or -8. */
+DORVIK_API int32_t DORVIK_CALL Vuz_SetCdSpeeds(uint16_t readSpeed, uint16_t writeSpeed);
+/* Reports current and maximum speeds in kB/s; returns 1, 0, -8 or -15. */
+DORVIK_API int32_t DORVIK_CALL Vuz_GetCdSpeeds(uint16_t *readSpeed, uint16_t *writeSpeed,
+                                               uint16_t *maxReadSpeed, uint16_t *maxWriteSpeed);
+/* Reports current, maximum and minimum speeds in kB/s; returns 1, 0, -8 or -15. */
+DORVIK_API int32_t DORVIK_CALL Vuz_GetCdSpeedsEx(uint16_t *readSpeed, uint16_t *writeSpeed,
+                                                 uint16_t *maxReadSpeed, uint16_t *maxWriteSpeed,
+                                                 uint16_t *minWriteSpeed);
+/* Closes the tray; returns 1 or -8. */
+DORVIK_API int32_t DORVIK_CALL Vuz_Load(void);
+/* Allows removal and opens the tray; returns 1 or -8. */
+DORVIK_API int32_t DORVIK_CALL Vuz_Unload(void);
+/* Returns 1 when the drive is ready, -15 when not, -8 without a device. */
+DORVIK_API int32_t DORVIK_CALL Vuz_IsDeviceReady(void);
+/* Stores a buffer-underrun-protection preference; always returns 1. */
+DORVIK_API int32_t DORVIK_CALL Vuz_BurnProofControl(int32_t value);
+/* Copies the 8-byte vendor and 16-byte product fields (unterminated when full); returns 1, 0 or -8. */
+DORVIK_API int32_t DORVIK_CALL Vuz_GetVendorProductStrings(char *vendor, char *product);
+/* Reports the CD write modes the drive lists; returns 1 or -8. */
+DORVIK_API int32_t DORVIK_CALL Vuz_GetSupportedWriteModes(int32_t *trackAtOnce, int32_t *sessionAtOnce,
+                                                          int32_t *raw);
+/* Asks a running write to stop; always returns 1. */
+DORVIK_API int32_t DORVIK_CALL Vuz_StopWrite(void);
+/* Writes a disc image file (ISO or raw) to the disc; returns the job result or -8. */
+DORVIK_API int32_t DORVIK_CALL Vuz_WriteImageToCD(const char *imagePath, int32_t testWrite);
+/* Adds a file or folder tree under a disc folder; always returns 1. */
+DORVIK_API int32_t DORVIK_CALL Vuz_AddFiles(const char *source, const char *discFolder, int32_t mp3Only);
+/* Removes a file or folder (by disc path) from the collection; always returns 1. */
+DORVIK_API int32_t DORVIK_CALL Vuz_DeleteFiles(const char *discPath, int32_t isFolder);
+/* Writes the collection as an ISO 9660 + Joliet disc; returns the job result or -8. */
+DORVIK_API int32_t DORVIK_CALL Vuz_WriteDataCD(const char *volumeLabel, int32_t addPlaylist, int32_t testWrite);
+/* As Vuz_WriteDataCD, choosing session closing and eject; returns the job result or -8. */
+DORVIK_API int32_t DORVIK_CALL Vuz_WriteDataCDEx(const char *volumeLabel, int32_t addPlaylist, int32_t testWrite,
+                                                 int32_t leaveSessionOpen, int32_t ejectAfterWrite);
+/* Returns the percentage of the current track written (0 when idle). */
+DORVIK_API int32_t DORVIK_CALL Vuz_WriteGetProgress(void);
+/* Copies the name of the file being written (no NUL; pass a zeroed 260-byte buffer); returns 1. */
+DORVIK_API int32_t DORVIK_CALL Vuz_WriteGetCurrBurnFileName(char *name);
+/* Empties the collection (same as Vuz_ClearFiles); returns 1. */
+DORVIK_API int32_t DORVIK_CALL Vuz_WriteClose(void);
+/* Empties the collection into a new workspace; returns 1. */
+DORVIK_API int32_t DORVIK_CALL Vuz_ClearFiles(void);
+/* Sets the window and message number for host notifications; returns 1. */
+DORVIK_API int32_t DORVIK_CALL Vuz_SetMessageHandle(uint32_t window, uint32_t messageId);
+/* Reports the library's version number and a text of at most 63 characters plus NUL; returns 1. */
+DORVIK_API int32_t DORVIK_CALL Vuz_GetInfo(int32_t *number, char *text);
+
+/* Linux extension: where Windows sends a window message, POSIX hosts get
+ * this callback, called synchronously with the window and message number
+ * last given to Vuz_SetMessageHandle, wParam (600) and the NUL-terminated
+ * path. A window of 0 still suppresses it, as on Windows. Pass NULL to
+ * remove the callback. Returns 1. */
+typedef void (*DorvikMessageCallback)(void *context, uint32_t window, uint32_t messageId,
+                                      uint32_t wParam, const char *lParam);
+DORVIK_API int32_t DORVIK_CALL Vuz_SetMessageCallback(DorvikMessageCallback callback, void *context);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* DORVIK_H */

@@ -1,0 +1,95 @@
+// Device selection and the simple device exports.
+#include <cstring>
+
+#include "api/guard.h"
+#include "api/library.h"
+#include "dorvik.h"
+#include "platform/notify.h"
+
+using dorvik::Guarded;
+using dorvik::Library;
+
+extern "C" {
+
+DORVIK_API int32_t Vuz_SetDevice(int32_t deviceId) {
+  return Guarded(DORVIK_E_NO_DEVICE, [&] {
+    auto& lib = Library::Get();
+    if (lib.registry.Count() == 0) return DORVIK_E_NO_DEVICE;
+    const auto id = static_cast<uint8_t>(deviceId & 0xFF);
+    if (!lib.registry.Find(id)) return DORVIK_E_NO_DEVICE;
+    lib.state.currentDeviceId = id;
+    return DORVIK_OK;
+  });
+}
+
+DORVIK_API int32_t Vuz_IsDeviceReady(void) {
+  return Guarded(DORVIK_E_NOT_READY, [] {
+    auto* drive = Library::Get().CurrentRecorder();
+    if (!drive) return DORVIK_E_NO_DEVICE;
+    return drive->IsReady() == 0 ? DORVIK_OK : DORVIK_E_NOT_READY;
+  });
+}
+
+DORVIK_API int32_t Vuz_Load(void) {
+  return Guarded(DORVIK_OK, [] {
+    auto* drive = Library::Get().CurrentRecorder();
+    if (!drive) return DORVIK_E_NO_DEVICE;
+    drive->LoadOrEject(false);
+    return DORVIK_OK;
+  });
+}
+
+DORVIK_API int32_t Vuz_Unload(void) {
+  return Guarded(DORVIK_OK, [] {
+    auto* drive = Library::Get().CurrentRecorder();
+    if (!drive) return DORVIK_E_NO_DEVICE;
+    drive->PreventRemoval(0);
+    drive->LoadOrEject(true);
+    return DORVIK_OK;
+  });
+}
+
+DORVIK_API int32_t Vuz_GetVendorProductStrings(char* vendor, char* product) {
+  return Guarded(DORVIK_E_REFUSED, [&] {
+    auto* drive = Library::Get().CurrentRecorder();
+    if (!drive) return DORVIK_E_NO_DEVICE;
+    char v[8], p[16];
+    if (drive->GetVendorProduct(v, p) != 0) return DORVIK_E_REFUSED;
+    if (vendor) std::memcpy(vendor, v, sizeof v);
+    if (product) std::memcpy(product, p, sizeof p);
+    return DORVIK_OK;
+  });
+}
+
+DORVIK_API int32_t Vuz_BurnProofControl(int32_t value) {
+  return Guarded(DORVIK_OK, [&] {
+    Library::Get().state.burnProofSetting = value;
+    return DORVIK_OK;
+  });
+}
+
+DORVIK_API int32_t Vuz_SetMessageHandle(uint32_t window, uint32_t messageId) {
+  return Guarded(DORVIK_OK, [&] {
+    auto& state = Library::Get().state;
+    state.messageWindow = window;
+    state.messageId = messageId;
+    return DORVIK_OK;
+  });
+}
+
+DORVIK_API int32_t Vuz_SetMessageCallback(DorvikMessageCallback callback, void* context) {
+  dorvik::platform::SetHostCallback(callback, context);
+  return DORVIK_OK;
+}
+
+DORVIK_API int32_t Vuz_GetInfo(int32_t* number, char* text) {
+  return Guarded(DORVIK_OK, [&] {
+    static const char kText[] = "Dorvik disc-recording library 0.1.0";
+    static_assert(sizeof kText <= 64);
+    if (number) *number = 0x000100;  // 0.1.0 as 0xMMmmpp
+    if (text) std::memcpy(text, kText, sizeof kText);
+    return DORVIK_OK;
+  });
+}
+
+}  // extern "C"

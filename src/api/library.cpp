@@ -1,0 +1,38 @@
+#include "api/library.h"
+
+#include "platform/notify.h"
+#include "platform/settings.h"
+
+namespace dorvik {
+
+std::mutex Library::mutex_;
+Library* Library::instance_ = nullptr;
+
+Library::Library() {
+  // Log switch first: everything after may want to log.
+  writeLog = platform::ReadNumberSetting(platform::Setting::WriteLog).value_or(0) != 0;
+  registry.Build();
+}
+
+Library::~Library() = default;
+
+Library& Library::Get() {
+  std::lock_guard lock(mutex_);
+  if (!instance_) instance_ = new Library();
+  return *instance_;
+}
+
+void Library::Start() { Get(); }
+
+void Library::Stop() {
+  std::lock_guard lock(mutex_);
+  delete instance_;
+  instance_ = nullptr;
+}
+
+void NotifyUnreadableFile(const char* path) {
+  auto& state = Library::Get().state;
+  platform::NotifyHost(state.messageWindow.load(), state.messageId.load(), 600, path);
+}
+
+}  // namespace dorvik

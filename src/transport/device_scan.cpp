@@ -1,0 +1,78 @@
+#include "transport/device_scan.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <string_view>
+
+#include "platform/files.h"
+#include "transport/sg_io_device.h"
+
+namespace dorvik {
+
+namespace {
+constexpr std::array<std::string_view, 10> kMedia = {"cd-rom", "cd-r",  "cd-rw",      "dvd-rom", "dvd-r",
+                                                     "dvd-rw", "dvd-rw-seq", "dvd+r", "dvd+rw",  "dvd-ram"};
+}
+
+std::vector<VirtualDriveSpec> ParseVirtualDrives(const std::string& text) {
+  std::vector<VirtualDriveSpec> out;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find(';', start);
+    if (end == std::string::npos) end = text.size();
+    std::string item = text.substr(start, end - start);
+    start = end + 1;
+    if (item.empty()) {
+      if (end == text.size()) break;
+      continue;
+    }
+    VirtualDriveSpec spec;
+    spec.path = item;
+    if (auto colon = item.rfind(':'); colon != std::string::npos) {
+      std::string medium = item.substr(colon + 1);
+      if (std::find(kMedia.begin(), kMedia.end(), medium) != kMedia.end()) {
+        spec.path = item.substr(0, colon);
+        spec.medium = medium;
+      }
+    }
+    if (!spec.path.empty()) out.push_back(std::move(spec));
+    if (end == text.size()) break;
+  }
+  return out;
+}
+
+std::vector<std::string> ListOpticalDeviceNodes(const std::string& devDirectory) {
+  std::vector<std::pair<unsigned long, std::string>> found;
+  for (const auto& entry : platform::ListDirectory(devDirectory)) {
+    const std::string& n = entry.name;
+    if (n.size() < 3 || n.compare(0, 2, "sr") != 0) continue;
+    if (!std::all_of(n.begin() + 2, n.end(), [](char c) { return c >= '0' && c <= '9'; })) continue;
+    found.emplace_back(std::strtoul(n.c_str() + 2, nullptr, 10), devDirectory + "/" + n);
+  }
+  std::sort(found.begin(), found.end());
+  std::vector<std::string> out;
+  for (auto& f : found) out.push_back(std::move(f.second));
+  return out;
+}
+
+std::vector<DeviceCandidate> ScanDevices() {
+  std::vector<DeviceCandidate> out;
+  unsigned next = 1;
+  for (const auto& node : ListOpticalDeviceNodes()) {
+    if (next > kLastUsableId) break;
+    out.push_back({static_cast<DeviceId>(next++), std::make_unique<SgIoDevice>(node)});
+  }
+  if (const char* list = std::getenv("DORVIK_VIRTUAL_DRIVES"); list && *list) {
+    for (const auto& spec : ParseVirtualDrives(list)) {
+      if (next > kLastUsableId) break;
+      std::string error;
+      auto device = CreateVirtualRecorder(spec.path, spec.medium, &error);
+      if (!device) continue;  // an unusable disc file is no recorder
+      out.push_back({static_cast<DeviceId>(next++), std::move(device)});
+    }
+  }
+  return out;
+}
+
+}  // namespace dorvik

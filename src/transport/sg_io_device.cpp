@@ -1,0 +1,69 @@
+#include "transport/sg_io_device.h"
+
+#include <fcntl.h>
+#include <scsi/sg.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace dorvik {
+
+SgIoDevice::SgIoDevice(std::string path, IoctlFn ioctl, OpenFn open)
+    : path_(std::move(path)), ioctl_(std::move(ioctl)), open_(std::move(open)) {
+  if (!ioctl_) ioctl_ = [](int fd, sg_io_hdr* request) { return ::ioctl(fd, SG_IO, request); };
+  if (!open_) open_ = [](const std::string& p) { return ::open(p.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC); };
+}
+
+SgIoDevice::~SgIoDevice() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool SgIoDevice::EnsureOpen() {
+  if (!openTried_) {
+    openTried_ = true;
+    fd_ = open_(path_);
+  }
+  return fd_ >= 0;
+}
+
+bool SgIoDevice::Send(const uint8_t* cdb, uint8_t cdbLength, void* data, uint32_t dataLength, Direction direction,
+                      uint32_t timeoutMs, DeviceReply& reply) {
+  if (!EnsureOpen()) return false;
+  uint8_t cdbCopy[16] = {};
+  std::memcpy(cdbCopy, cdb, std::min<uint8_t>(cdbLength, 16));
+  sg_io_hdr hdr{};
+  hdr.interface_id = 'S';
+  hdr.cmd_len = cdbLength;
+  hdr.cmdp = cdbCopy;
+  hdr.mx_sb_len = kSenseBufferLength;
+  hdr.sbp = reply.sense;
+  switch (direction) {
+    case DirIn: hdr.dxfer_direction = SG_DXFER_FROM_DEV; break;
+    case DirOut: hdr.dxfer_direction = SG_DXFER_TO_DEV; break;
+    default: hdr.dxfer_direction = SG_DXFER_NONE; break;
+  }
+  if (direction == DirNone) {
+    hdr.dxferp = nullptr;
+    hdr.dxfer_len = 0;
+  } else {
+    hdr.dxferp = data;
+    hdr.dxfer_len = dataLength;
+  }
+  hdr.timeout = std::min(timeoutMs, kLongestTimeoutMs);
+  if (ioctl_(fd_, &hdr) != 0) return false;
+  // A transport-level failure without a SCSI status (host or driver error)
+  // is still a failed command; report it as CHECK CONDITION with whatever
+  // sense came back so the caller sees a failure.
+  if (hdr.status != 0) {
+    reply.status = hdr.status;
+  } else if (hdr.host_status != 0 || (hdr.driver_status & 0x0F) != 0) {
+    reply.status = (hdr.driver_status & 0x08) ? 0x02 : 0xFF;  // DRIVER_SENSE: sense is valid
+  } else {
+    reply.status = 0;
+  }
+  return true;
+}
+
+}  // namespace dorvik

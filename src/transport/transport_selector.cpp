@@ -1,0 +1,24 @@
+#include "transport/transport_selector.h"
+
+namespace dorvik {
+
+TransportSelector& TransportSelector::Instance() {
+  // Made on first use and destroyed at exit, after the registry is gone.
+  static TransportSelector selector;
+  return selector;
+}
+
+TransportSelector::TransportSelector() {
+  auto routing = std::make_unique<RoutingTransport>();
+  routing_ = routing.get();
+  transport_ = std::move(routing);
+}
+
+std::unique_ptr<ScsiTransport> TransportSelector::Replace(std::unique_ptr<ScsiTransport> transport) {
+  auto previous = std::move(transport_);
+  transport_ = std::move(transport);
+  routing_ = dynamic_cast<RoutingTransport*>(transport_.get());
+  return previous;
+}
+
+}  // namespace dorvik

@@ -1,0 +1,27 @@
+#pragma once
+// Owns the process's one transport. On POSIX that is a RoutingTransport to
+// which the device scan attaches each drive under its id.
+#include <memory>
+#include <mutex>
+
+#include "transport/routing_transport.h"
+#include "transport/scsi_transport.h"
+
+namespace dorvik {
+
+class TransportSelector {
+ public:
+  static TransportSelector& Instance();
+  ScsiTransport* Transport() const { return transport_.get(); }
+  // The routing transport when the selected one is ours, else null.
+  RoutingTransport* Routing() const { return routing_; }
+  // Puts another transport in place (tests); returns the previous one.
+  std::unique_ptr<ScsiTransport> Replace(std::unique_ptr<ScsiTransport> transport);
+
+ private:
+  TransportSelector();
+  std::unique_ptr<ScsiTransport> transport_;
+  RoutingTransport* routing_ = nullptr;
+};
+
+}  // namespace dorvik
