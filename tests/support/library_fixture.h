@@ -1,6 +1,7 @@
 #pragma once
 // Restarts the process-wide library state around a test, with the given
 // software recorders in DORVIK_VIRTUAL_DRIVES and a private temp folder.
+#include <cstdlib>
 #include <string>
 
 namespace dorvik::test {
