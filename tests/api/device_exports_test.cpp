@@ -1,0 +1,54 @@
+// The device exports as a C host sees them.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "dorvik.h"
+#include "support/library_fixture.h"
+
+namespace {
+
+TEST(DeviceExports, EverythingNeedsADeviceFirst) {
+  dorvik::test::LibraryRestart lib;
+  char vendor[8], product[16];
+  EXPECT_EQ(Vuz_IsDeviceReady(), -8);
+  EXPECT_EQ(Vuz_Load(), -8);
+  EXPECT_EQ(Vuz_Unload(), -8);
+  EXPECT_EQ(Vuz_GetVendorProductStrings(vendor, product), -8);
+}
+
+TEST(DeviceExports, FailedSelectionKeepsTheCurrentDevice) {
+  dorvik::test::LibraryRestart lib;
+  EXPECT_EQ(Vuz_SetDevice(7), -8);
+  EXPECT_EQ(Vuz_IsDeviceReady(), -8);  // still nothing chosen
+  ASSERT_EQ(Vuz_SetDevice(0), 1);
+  EXPECT_EQ(Vuz_SetDevice(7), -8);
+  EXPECT_EQ(Vuz_IsDeviceReady(), 1);  // the inert entry stays selected
+  EXPECT_EQ(Vuz_SetDevice(0x100), 1);  // only the low 8 bits name the device
+}
+
+TEST(DeviceExports, InertEntryAnswers) {
+  dorvik::test::LibraryRestart lib;
+  ASSERT_EQ(Vuz_SetDevice(0), 1);
+  EXPECT_EQ(Vuz_IsDeviceReady(), 1);
+  EXPECT_EQ(Vuz_Load(), 1);
+  EXPECT_EQ(Vuz_Unload(), 1);
+  char vendor[8] = {'v'}, product[16] = {'p'};
+  EXPECT_EQ(Vuz_GetVendorProductStrings(vendor, product), 0);  // no INQUIRY without a device
+  EXPECT_EQ(vendor[0], 'v');
+}
+
+TEST(DeviceExports, SettingsAndInformation) {
+  dorvik::test::LibraryRestart lib;
+  EXPECT_EQ(Vuz_BurnProofControl(5), 1);
+  EXPECT_EQ(Vuz_SetMessageHandle(0x1234, 0x500), 1);
+  int32_t number = 0;
+  char text[64];
+  std::memset(text, 'x', sizeof text);
+  EXPECT_EQ(Vuz_GetInfo(&number, text), 1);
+  EXPECT_GT(number, 0);
+  EXPECT_NE(std::memchr(text, 0, sizeof text), nullptr);
+  EXPECT_NE(std::string(text).find("Dorvik"), std::string::npos);
+}
+
+}  // namespace
