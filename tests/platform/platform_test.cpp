@@ -1,0 +1,140 @@
+// The platform layer's promises that the rest of the library leans on.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <fstream>
+
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/large_file.h"
+#include "platform/settings.h"
+#include "platform/sleep.h"
+#include "platform/text.h"
+#include "support/library_fixture.h"
+
+namespace dorvik::platform {
+namespace {
+
+// Sets an environment variable for the life of the object.
+struct ScopedEnv {
+  std::string name;
+  std::optional<std::string> old;
+  ScopedEnv(const char* n, const char* value) : name(n) {
+    if (const char* o = std::getenv(n)) old = o;
+    if (value) ::setenv(n, value, 1);
+    else ::unsetenv(n);
+  }
+  ~ScopedEnv() {
+    if (old) ::setenv(name.c_str(), old->c_str(), 1);
+    else ::unsetenv(name.c_str());
+  }
+};
+
+TEST(LargeFile, SixtyFourBitOffsetsAndLength) {
+  test::TempFolder dir;
+  LargeFile f(dir / "big", LargeFile::Mode::Create);
+  const uint64_t far = (5ull << 30) + 17;  // beyond 32 bits, sparse
+  f.SetLength(far + 4);
+  EXPECT_EQ(f.Length(), far + 4);
+  EXPECT_EQ(f.Seek(static_cast<int64_t>(far)), far);
+  f.Write("abcd", 4);
+  EXPECT_EQ(f.Seek(-4, LargeFile::Origin::End), far);
+  char buf[8] = {};
+  EXPECT_EQ(f.Read(buf, 8), 4u);  // short only at the end
+  EXPECT_EQ(std::string(buf, 4), "abcd");
+  f.LockRange(far, 4);
+  f.UnlockRange(far, 4);
+}
+
+TEST(LargeFile, FailuresCarryCodeAndName) {
+  test::TempFolder dir;
+  const std::string missing = dir / "missing";
+  try {
+    LargeFile f(missing, LargeFile::Mode::Read);
+    FAIL() << "opened a missing file";
+  } catch (const FileError& e) {
+    EXPECT_EQ(e.Code(), ENOENT);
+    EXPECT_EQ(e.Path(), missing);
+  }
+  EXPECT_THROW(LargeFile(dir.Path(), LargeFile::Mode::Read), FileError);  // a folder is no file
+}
+
+TEST(Files, DirectoryListingIsSortedBytewiseAndSkipsSpecials) {
+  test::TempFolder dir;
+  for (const char* n : {"b", "B", "a", "\xc3\xa9t\xc3\xa9", "_x"}) std::ofstream(dir / n) << n;
+  CreateFolder(dir / "A");
+  ::mkfifo((dir / "fifo").c_str(), 0600);
+  ::symlink("nowhere", (dir / "dangling").c_str());
+  ::symlink("a", (dir / "link").c_str());
+  std::vector<std::string> names;
+  for (const auto& e : ListDirectory(dir.Path())) names.push_back(e.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"A", "B", "_x", "a", "b", "link", "\xc3\xa9t\xc3\xa9"}));
+  auto entries = ListDirectory(dir.Path());
+  EXPECT_TRUE(entries[0].isDirectory);
+  EXPECT_TRUE(entries[5].isSymlink);
+  EXPECT_EQ(entries[5].size, 1u);
+  EXPECT_TRUE(ListDirectory(dir / "none").empty());
+}
+
+TEST(Files, TemporaryDirectoryEndsWithSeparator) {
+  test::TempFolder dir;
+  {
+    ScopedEnv tmp("TMPDIR", dir.Path().c_str());
+    EXPECT_EQ(TempDirectory(), dir.Path() + "/");
+  }
+  ScopedEnv tmp("TMPDIR", (dir / "not-there").c_str());
+  EXPECT_EQ(TempDirectory(), "");
+}
+
+TEST(Sleep, TimeScaleMultipliesEveryWait) {
+  {
+    ScopedEnv scale("DORVIK_TIME_SCALE", "0.001");
+    EXPECT_EQ(ScaledMicroseconds(5000), 5000u);
+  }
+  {
+    ScopedEnv scale("DORVIK_TIME_SCALE", nullptr);
+    EXPECT_EQ(ScaledMicroseconds(5000), 5000000u);
+  }
+  ScopedEnv scale("DORVIK_TIME_SCALE", "garbage");
+  EXPECT_EQ(ScaledMicroseconds(2), 2000u);  // a bad value falls back to real time
+}
+
+TEST(Settings, EnvironmentStandsInForTheRegistry) {
+  ScopedEnv log("DORVIK_WRITE_LOG", "1");
+  ScopedEnv type("DORVIK_WRITE_TYPE", "0x2");
+  ScopedEnv file("DORVIK_TEMP_FILE", "/tmp/out.bin");
+  EXPECT_EQ(ReadNumberSetting(Setting::WriteLog), 1u);
+  EXPECT_EQ(ReadNumberSetting(Setting::WriteType), 2u);
+  EXPECT_EQ(ReadTextSetting(Setting::TempFile), "/tmp/out.bin");
+  ScopedEnv bad("DORVIK_WRITE_TYPE", "two");
+  EXPECT_EQ(ReadNumberSetting(Setting::WriteType), std::nullopt);
+  ScopedEnv dir("DORVIK_LOG_DIR", "/var/log/dorvik");
+  EXPECT_EQ(LogFolder(), "/var/log/dorvik/");
+}
+
+TEST(Clock, SourceDateEpochFixesTheClockInUtc) {
+  ScopedEnv epoch("SOURCE_DATE_EPOCH", "1700000000");
+  ScopedEnv tz("TZ", "America/New_York");
+  EXPECT_EQ(Now(), 1700000000);
+  auto t = ToLocal(Now());
+  EXPECT_EQ(t.year, 2023);
+  EXPECT_EQ(t.month, 11);
+  EXPECT_EQ(t.day, 14);
+  EXPECT_EQ(t.hour, 22);
+  EXPECT_EQ(t.minute, 13);
+  EXPECT_EQ(t.second, 20);
+  EXPECT_EQ(t.utcOffsetMinutes, 0);
+}
+
+TEST(Text, Ucs2ConversionRefusesWhatJolietCannotHold) {
+  EXPECT_EQ(ToUcs2("A\xc3\xa9\xe2\x82\xac"), std::u16string(u"A\u00e9\u20ac"));
+  EXPECT_EQ(ToUcs2("\xf0\x9f\x98\x80"), std::nullopt);   // beyond the BMP
+  EXPECT_EQ(ToUcs2("\xc3"), std::nullopt);               // truncated
+  EXPECT_EQ(ToUcs2("\xc0\xaf"), std::nullopt);           // overlong
+  EXPECT_EQ(ToUcs2("\xed\xa0\x80"), std::nullopt);       // surrogate
+  EXPECT_EQ(FromUcs2(u"\u00e9\u20ac"), std::string("\xc3\xa9\xe2\x82\xac"));
+  EXPECT_EQ(FromUcs2(std::u16string(1, char16_t(0xD800))), std::nullopt);
+}
+
+}  // namespace
+}  // namespace dorvik::platform
