@@ -55,7 +55,7 @@ int FakeTransport::Execute(const uint8_t* cdb, uint8_t cdbLength, DeviceId devic
   }
   if (d == 0x20 && data) {
     const size_t n = std::min<size_t>(dataLength, answer->dataIn.size());
-    std::memcpy(data, answer->dataIn.data(), n);
+    if (n > 0) std::memcpy(data, answer->dataIn.data(), n);
   }
   return 0;
 }
