@@ -9,6 +9,7 @@
 
 #include "drive/image_device.h"
 #include "drive/profiles.h"
+#include "drive/write_settings.h"
 #include "transport/scsi_transport.h"
 
 namespace dorvik {
@@ -17,6 +18,27 @@ inline constexpr uint32_t kCapabilitiesLength = 26;
 inline constexpr uint32_t kInquiryLength = 96;
 inline constexpr uint32_t kModePageAnswerLength = 1024;
 inline constexpr uint32_t kDiscInformationLength = 546;
+inline constexpr uint32_t kTrackInformationLength = 36;
+inline constexpr uint32_t kTocAnswerLength = 2048;
+inline constexpr uint32_t kUserSectorLength = 2048;
+inline constexpr uint32_t kRawSectorLength = 2352;
+
+// Readiness polls wait at most this long (nominal time, before the time
+// scale) so a drive that never becomes ready cannot hold the caller forever.
+inline constexpr uint32_t kReadyWaitLimitMs = 2 * 60 * 60 * 1000;
+
+// File systems FileSystemKind reports, as bits.
+enum FileSystem : int { kNoFileSystem = 0, kIso9660 = 1, kUdf = 2 };
+
+// What the capabilities page says about speeds, and the write-speed range
+// found by trying the usual multiples of the medium's 1x rate (kB/s).
+struct SpeedReport {
+  uint16_t currentRead = 0;
+  uint16_t currentWrite = 0;
+  uint16_t maxRead = 0;
+  uint16_t maxWrite = 0;
+  uint16_t minWrite = 10000;
+};
 
 class Drive {
  public:
@@ -59,8 +81,35 @@ class Drive {
   uint32_t CurrentProfile();
   uint32_t DriveClass();
 
-  // --- disc information (READ DISC INFORMATION, 546 bytes zero-filled) ---
-  int ReadDiscInformation(uint8_t* buffer);
+  // Polls IsReady, sleeping periodMs between polls, until the drive is ready
+  // or limitMs of nominal waiting has passed. True when it became ready.
+  bool WaitUntilReady(uint32_t periodMs, uint32_t limitMs = kReadyWaitLimitMs);
+
+  // --- disc and track information ---
+  int ReadDiscInformation(uint8_t* buffer);  // 546 bytes, zero-filled first
+  int ReadTrackInformation(uint8_t* buffer, uint8_t addressType, uint32_t number);  // 36 bytes
+  int ReadToc(uint8_t* buffer, uint32_t length, uint8_t format, uint8_t number);
+  int Read10(uint8_t* buffer, uint32_t length, uint32_t blocks, uint32_t lba);
+  int ReadCd(uint8_t* buffer, uint32_t length, uint32_t blocks, uint8_t relAdr, uint8_t sectorType, uint32_t lba,
+             uint8_t errorField, uint8_t edc, uint8_t userData, uint8_t headerCodes, uint8_t sync,
+             uint8_t subChannel);
+  // Whole 2352-byte sectors: sync, headers, user data and EDC.
+  int ReadRawSectors(uint8_t* buffer, uint32_t length, uint32_t blocks, uint32_t lba);
+  // User data only, by READ CD and, when the drive refuses that, READ(10).
+  int ReadUserSectors(uint8_t* buffer, uint32_t length, uint32_t blocks, uint32_t lba);
+  // A READ TRACK INFORMATION record made from the TOC, for drives that do
+  // not answer that command. addressType 1: by track number; 0: the track
+  // holding LBA number. 0 on success (also when no track matched, leaving
+  // the record as it was), 1 on failure.
+  int TrackInfoFromToc(uint8_t* record, uint8_t addressType, uint32_t number);
+  int IsBlank();     // 1 blank, 0 not
+  int IsWritable();  // 1 or 0
+  bool HasIso9660(uint32_t start);
+  bool HasUdf(uint32_t start);
+  int FileSystemKind(uint32_t start);  // FileSystem bits
+
+  // --- speeds ---
+  int SetReadSpeed(uint16_t speed);  // kB/s
 
   // Puts the drive into image mode over an image file (disc image source).
   // Returns true when the image was recognised.
@@ -85,13 +134,53 @@ class Drive {
   void Probe();
 };
 
-// A Drive that carries the recording commands.
+// A Drive that carries the recording commands. In image mode they answer 0
+// without sending anything, except Write10, which appends to the image file.
 class Recorder : public virtual Drive {
  public:
   explicit Recorder(DeviceId id) : Drive(id) {}
   Recorder(DeviceId id, ScsiTransport* transport) : Drive(id, transport) {}
   ~Recorder() override = default;
+
+  // --- writing ---
+  int SetWriteParameters(uint8_t writeType, const WriteSettings& settings);
+  int Write10(uint32_t lba, const uint8_t* buffer, uint32_t length, uint32_t blocks);
+  int ReserveTrack(uint32_t size);
+  int SynchronizeCache();                    // then waits for readiness (200 ms polls)
+  int SynchronizeCacheImmed(uint8_t immed);  // then waits for readiness (500 ms polls)
+  int CloseTrack(uint16_t track);            // then waits for readiness (200 ms polls)
+  int CloseSessionImmed();                   // does not wait
+  int Close(uint8_t function);               // then waits for readiness (200 ms polls)
+
+  // --- where writing goes on, and how much room is left ---
+  // out = the next writable address (-150 when the drive gives none).
+  int NextWritableAddress(int32_t* out);
+  // Writable 2048-byte blocks left; out must be preset to 0.
+  bool FreeBlocks(uint32_t* out);
+
+  // --- erasing ---
+  int Blank(uint8_t type);
+  int FormatPlusRw();
+  int EraseByOverwrite();
+  // The whole erase the host asks for, by medium; answers with the export's
+  // result codes (1, -6, -7, -10, -15).
+  int EraseMedium();
+
+  // --- speeds ---
+  int SetWriteSpeed(uint16_t speed);  // kB/s
+  // Speeds from page 0x2A plus the write-speed probe. 0 done, 1 when the page
+  // cannot be read. Leaves the drive at the probe's last speed, 2x.
+  int ReportSpeeds(SpeedReport* report);
 };
+
+// MSF (with an hour or zero byte first) to LBA; FF:FF:FF stays 0xFFFFFF.
+int32_t MsfToLba(uint8_t h, uint8_t m, uint8_t s, uint8_t f);
+
+// Whether a GET CONFIGURATION answer of length bytes lists feature code.
+bool HasFeature(const uint8_t* buffer, uint32_t length, uint16_t code);
+
+// The 1x rate of the medium of profile, in kB/s.
+uint16_t SpeedUnit(uint32_t profile);
 
 // Big-endian field helpers for CDBs and MMC answers.
 inline uint16_t Be16(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }

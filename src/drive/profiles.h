@@ -24,5 +24,7 @@ enum Profile : uint32_t {
 // Command timeouts, in milliseconds.
 inline constexpr uint32_t kQuickTimeoutMs = 1000;
 inline constexpr uint32_t kLongTimeoutMs = 60000;
+inline constexpr uint32_t kCloseTimeoutMs = 120000;
+inline constexpr uint32_t kSynchronizeTimeoutMs = 3600000;
 
 }  // namespace dorvik

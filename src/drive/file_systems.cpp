@@ -1,0 +1,42 @@
+// Which file systems a session starting at a given LBA carries.
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "drive/drive.h"
+
+namespace dorvik {
+
+bool Drive::HasIso9660(uint32_t start) {
+  static const uint8_t kSignature[6] = {0x01, 'C', 'D', '0', '0', '1'};
+  std::vector<uint8_t> block(kUserSectorLength);
+  for (uint32_t lba = start + 16; lba <= start + 19; ++lba) {
+    std::fill(block.begin(), block.end(), 0);
+    Read10(block.data(), kUserSectorLength, 1, lba);
+    // A text search: it ends at the block's first zero byte.
+    const auto textEnd = std::find(block.begin(), block.end(), 0);
+    if (std::search(block.begin(), textEnd, kSignature, kSignature + 6) != textEnd) return true;
+  }
+  return false;
+}
+
+bool Drive::HasUdf(uint32_t start) {
+  std::vector<uint8_t> block(kUserSectorLength, 0);
+  uint32_t lba = start + 256;
+  if (Read10(block.data(), kUserSectorLength, 1, lba) != 0) {
+    lba = start + 512;
+    std::fill(block.begin(), block.end(), 0);
+    if (Read10(block.data(), kUserSectorLength, 1, lba) != 0) return false;
+  }
+  // An anchor volume descriptor pointer names its own location.
+  const uint16_t tag = static_cast<uint16_t>(block[0] | (block[1] << 8));
+  const uint32_t location = static_cast<uint32_t>(block[12]) | (static_cast<uint32_t>(block[13]) << 8) |
+                            (static_cast<uint32_t>(block[14]) << 16) | (static_cast<uint32_t>(block[15]) << 24);
+  return tag == 2 && location == lba;
+}
+
+int Drive::FileSystemKind(uint32_t start) {
+  return (HasIso9660(start) ? kIso9660 : 0) | (HasUdf(start) ? kUdf : 0);
+}
+
+}  // namespace dorvik

@@ -1,0 +1,21 @@
+#include <algorithm>
+
+#include "drive/drive.h"
+#include "platform/sleep.h"
+
+namespace dorvik {
+
+bool Drive::WaitUntilReady(uint32_t periodMs, uint32_t limitMs) {
+  // Nominal time is counted rather than measured, so the bound means the
+  // same number of polls whatever the time scale.
+  const uint64_t step = std::max<uint32_t>(periodMs, 1);
+  uint64_t waited = 0;
+  while (IsReady() != 0) {
+    if (waited >= limitMs) return false;
+    platform::Sleep(periodMs);
+    waited += step;
+  }
+  return true;
+}
+
+}  // namespace dorvik
