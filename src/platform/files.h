@@ -43,6 +43,8 @@ struct PathInfo {
 PathInfo Stat(const std::string& path);
 bool PathExists(const std::string& path);
 bool IsDirectory(const std::string& path);
+// True when path itself is a symbolic link (whatever it points to).
+bool IsSymlink(const std::string& path);
 
 // Creates one folder (not its parents); false when it exists already or fails.
 bool CreateFolder(const std::string& path);

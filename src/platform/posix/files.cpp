@@ -75,6 +75,11 @@ bool IsDirectory(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool IsSymlink(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 bool CreateFolder(const std::string& path) { return ::mkdir(path.c_str(), 0755) == 0; }
 bool RemoveFolder(const std::string& path) { return ::rmdir(path.c_str()) == 0; }
 bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }

@@ -1,0 +1,69 @@
+#include "collection/file_tree.h"
+
+#include <algorithm>
+
+#include "platform/files.h"
+#include "platform/large_file.h"
+
+namespace dorvik {
+
+using platform::kPathSeparator;
+
+std::string WithSeparator(const std::string& path) {
+  if (!path.empty() && path.back() == kPathSeparator) return path;
+  return path + kPathSeparator;
+}
+
+std::string WithoutSeparator(const std::string& path) {
+  std::string out = path;
+  while (out.size() > 1 && out.back() == kPathSeparator) out.pop_back();
+  return out;
+}
+
+bool FolderExists(const std::string& path) {
+  if (path.empty()) return false;
+  return platform::IsDirectory(WithSeparator(path));
+}
+
+bool DeleteTree(const std::string& folder) {
+  if (folder.empty()) return false;
+  const std::string base = WithoutSeparator(folder);
+  // A link standing where a folder is expected is taken away as a link; what
+  // it points to is not ours to delete.
+  if (platform::IsSymlink(base) || !platform::IsDirectory(base)) return false;
+  for (const auto& entry : platform::ListDirectory(base)) {
+    const std::string path = WithSeparator(base) + entry.name;
+    if (entry.isDirectory && !entry.isSymlink) DeleteTree(path);
+    else platform::RemoveFile(path);
+  }
+  return platform::RemoveFolder(base);
+}
+
+bool CutRange(const std::string& path, uint64_t offset, uint64_t count) {
+  try {
+    platform::LargeFile file(path, platform::LargeFile::Mode::ReadWrite);
+    const uint64_t length = file.Length();
+    if (offset >= length || count == 0) return false;
+    if (count >= length - offset) {
+      file.SetLength(offset);
+      return true;
+    }
+    uint8_t buffer[260];
+    uint64_t readAt = offset + count, writeAt = offset;
+    while (readAt < length) {
+      file.Seek(static_cast<int64_t>(readAt));
+      size_t n = file.Read(buffer, static_cast<size_t>(std::min<uint64_t>(sizeof buffer, length - readAt)));
+      if (n == 0) break;
+      file.Seek(static_cast<int64_t>(writeAt));
+      file.Write(buffer, n);
+      readAt += n;
+      writeAt += n;
+    }
+    file.SetLength(length - count);
+    return true;
+  } catch (const platform::FileError&) {
+    return false;
+  }
+}
+
+}  // namespace dorvik

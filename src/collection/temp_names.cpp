@@ -1,0 +1,52 @@
+#include "collection/temp_names.h"
+
+#include <atomic>
+
+#include "platform/files.h"
+
+namespace dorvik {
+namespace {
+
+std::atomic<uint32_t> workspaceCounter{1000};
+std::atomic<uint32_t> tmpCounter{1000};
+std::atomic<uint32_t> extensionCounter{1000};
+
+// More attempts than there are numbers: past that the directory is full of
+// our names or unwritable, and giving up beats spinning for ever.
+constexpr int kMaxAttempts = 2 * 32768;
+
+uint32_t NextNumber(std::atomic<uint32_t>& counter) { return RuntimeRandom(counter.fetch_add(1)); }
+
+}  // namespace
+
+uint32_t RuntimeRandom(uint32_t seed) {
+  seed = seed * 214013u + 2531011u;
+  return (seed >> 16) & 0x7FFF;
+}
+
+std::string CreateWorkspaceFolder() {
+  const std::string temp = platform::TempDirectory();
+  if (temp.empty()) return {};
+  for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
+    std::string path = temp + "Folder" + std::to_string(NextNumber(workspaceCounter));
+    if (platform::CreateFolder(path)) return path;
+    // Only a name already taken is worth another try; any other failure
+    // (a read-only or vanished directory) would fail for every name.
+    if (!platform::PathExists(path)) return {};
+  }
+  return {};
+}
+
+std::string MakeTempFileName(const std::string& extension) {
+  const std::string temp = platform::TempDirectory();
+  if (temp.empty()) return {};
+  auto& counter = extension.empty() ? tmpCounter : extensionCounter;
+  const std::string suffix = extension.empty() ? ".tmp" : "." + extension;
+  for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
+    std::string path = temp + "Temp" + std::to_string(NextNumber(counter)) + suffix;
+    if (!platform::PathExists(path)) return path;
+  }
+  return {};
+}
+
+}  // namespace dorvik

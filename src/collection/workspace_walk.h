@@ -1,0 +1,39 @@
+#pragma once
+// Reading a workspace: the folder tree mirrors the disc's, and each folder's
+// catalogue lists its files. Entries come in the platform's enumeration
+// order (byte-wise by name), a folder before anything inside it; a folder's
+// files come where its catalogue falls among its sub-folders. Symbolic links
+// found in a workspace are never followed (the library makes none).
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "collection/catalogue.h"
+
+namespace dorvik {
+
+inline constexpr char kDiscSeparator = '\\';
+
+struct WorkspaceEntry {
+  enum class Kind : uint8_t { Folder = 1, File = 2 };
+  Kind kind = Kind::Folder;
+  std::string source;      // the record's source field; empty for a folder
+  std::string name;        // folder name, or the record's name field
+  std::string discPath;    // "\A\B\" for a folder, "\A\B\x.mp3" for a file
+  std::string hostFolder;  // the workspace folder itself (folder) or the one holding the catalogue (file)
+};
+
+// Depth-first walk of the workspace (the disc's root, given without or with
+// a trailing separator). The root itself is not reported.
+void WalkWorkspace(const std::string& workspace, const std::function<void(const WorkspaceEntry&)>& visit);
+
+// One workspace folder: its sub-folder names and the records of its
+// catalogue (every file named "file.ls" in any case, in enumeration order).
+struct WorkspaceFolder {
+  std::vector<std::string> subFolders;
+  std::vector<CatalogueRecord> records;
+};
+WorkspaceFolder ReadWorkspaceFolder(const std::string& hostFolder);
+
+}  // namespace dorvik
