@@ -12,9 +12,10 @@ Library::Library() {
   // Log switch first: everything after may want to log.
   writeLog = platform::ReadNumberSetting(platform::Setting::WriteLog).value_or(0) != 0;
   registry.Build();
+  collection = std::make_unique<FileCollection>();
 }
 
-Library::~Library() = default;
+Library::~Library() { collection.reset(); }
 
 Library& Library::Get() {
   std::lock_guard lock(mutex_);

@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 
+#include "collection/file_collection.h"
 #include "transport/device_registry.h"
 
 namespace dorvik {
@@ -33,6 +34,9 @@ class Library {
   ApiState state;
   bool writeLog = false;
   DeviceRegistry registry;
+  // Made after the registry and destroyed before it; its destructor deletes
+  // the workspace tree.
+  std::unique_ptr<FileCollection> collection;
 
   // The current recorder, or null (exports then answer -8).
   Recorder* CurrentRecorder() const { return registry.Find(state.currentDeviceId.load()); }
