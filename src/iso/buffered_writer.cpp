@@ -1,0 +1,44 @@
+#include "iso/buffered_writer.h"
+
+namespace dorvik::iso {
+
+BufferedWriter::~BufferedWriter() {
+  try {
+    Close();
+  } catch (const platform::FileError&) {
+    // Destruction on an error path: the caller already reports the failure.
+  }
+}
+
+void BufferedWriter::Create(const std::string& path) {
+  file_.Open(path, platform::LargeFile::Mode::Create);
+  buffer_.clear();
+  buffer_.reserve(kWriterBufferSize);
+  written_ = 0;
+}
+
+void BufferedWriter::Write(const void* data, size_t length) {
+  buffer_.append(static_cast<const char*>(data), length);
+  written_ += length;
+  if (buffer_.size() >= kWriterBufferSize) Flush();
+}
+
+void BufferedWriter::WriteZeros(size_t length) {
+  buffer_.append(length, '\0');
+  written_ += length;
+  if (buffer_.size() >= kWriterBufferSize) Flush();
+}
+
+void BufferedWriter::Flush() {
+  if (buffer_.empty() || !file_.IsOpen()) return;
+  file_.Write(buffer_.data(), buffer_.size());
+  buffer_.clear();
+}
+
+void BufferedWriter::Close() {
+  if (!file_.IsOpen()) return;
+  Flush();
+  file_.Close();
+}
+
+}  // namespace dorvik::iso

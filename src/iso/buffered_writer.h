@@ -1,0 +1,37 @@
+#pragma once
+// Appends to a new file through a fixed buffer, so thousands of small
+// records cost a handful of writes.
+#include <cstdint>
+#include <string>
+
+#include "platform/large_file.h"
+
+namespace dorvik::iso {
+
+class BufferedWriter {
+ public:
+  BufferedWriter() = default;
+  ~BufferedWriter();
+  BufferedWriter(const BufferedWriter&) = delete;
+  BufferedWriter& operator=(const BufferedWriter&) = delete;
+
+  // Creates (or truncates) the file. Throws platform::FileError.
+  void Create(const std::string& path);
+  void Write(const void* data, size_t length);
+  void Write(const std::string& text) { Write(text.data(), text.size()); }
+  void WriteZeros(size_t length);
+  uint64_t Written() const { return written_; }
+  // Flushes and closes; throws when the last bytes cannot be written.
+  void Close();
+  bool IsOpen() const { return file_.IsOpen(); }
+
+ private:
+  void Flush();
+  platform::LargeFile file_;
+  std::string buffer_;
+  uint64_t written_ = 0;
+};
+
+inline constexpr size_t kWriterBufferSize = 64 * 1024;
+
+}  // namespace dorvik::iso

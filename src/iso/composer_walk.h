@@ -1,0 +1,30 @@
+#pragma once
+// What the directory walk of ImageComposer::Compose keeps open: the two
+// directory files, the directory list and the data list, and both cursors.
+#include <cstdint>
+#include <ctime>
+
+#include "iso/buffered_writer.h"
+#include "iso/image_composer.h"
+#include "platform/clock.h"
+
+namespace dorvik::iso {
+
+struct ImageComposer::Walk {
+  BufferedWriter primaryDirectories;
+  BufferedWriter jolietDirectories;
+  BufferedWriter directoryList;
+  BufferedWriter dataList;
+  uint32_t primaryCursor = 0;
+  uint32_t jolietCursor = 0;
+  // One clock reading for every record of the image, so a walk that crosses
+  // a second boundary still dates its directories alike.
+  platform::LocalTime now;
+  // Sectors given to the last file that WriteRecord wrote.
+  uint32_t lastFileSectors = 0;
+};
+
+// A fresh temporary file name; empty when none can be had.
+std::string NewTemporaryName();
+
+}  // namespace dorvik::iso

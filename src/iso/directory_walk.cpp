@@ -1,0 +1,170 @@
+// The directory walk of Compose: every workspace folder becomes a primary
+// and a Joliet directory extent, written after all of its subfolders, so
+// the deepest directories come first and the root comes last.
+#include <algorithm>
+#include <cstring>
+#include <optional>
+#include <vector>
+
+#include "collection/catalogue.h"
+#include "iso/composer_walk.h"
+#include "iso/directory_buffer.h"
+#include "iso/directory_record.h"
+#include "iso/iso_dates.h"
+#include "iso/iso_fields.h"
+#include "iso/iso_names.h"
+#include "iso/previous_session_descriptor.h"
+#include "platform/files.h"
+
+namespace dorvik::iso {
+
+namespace {
+
+constexpr uint8_t kRecordDateOffset = 2;
+constexpr size_t kCatalogueChunkRecords = 64;
+
+std::string FieldString(const uint8_t* field) {
+  return std::string(reinterpret_cast<const char*>(field), strnlen(reinterpret_cast<const char*>(field), kCatalogueFieldSize));
+}
+
+// Reads a catalogue's whole records in chunks, so a folder of any size
+// needs only a fixed buffer.
+template <typename Visit>
+void ForEachCatalogueRecord(const std::string& path, Visit&& visit) {
+  platform::LargeFile catalogue;
+  try {
+    catalogue.Open(path, platform::LargeFile::Mode::Read);
+  } catch (const platform::FileError&) {
+    return;  // a catalogue that cannot be read lists nothing
+  }
+  std::vector<uint8_t> chunk(kCatalogueChunkRecords * kCatalogueRecordSize);
+  for (;;) {
+    const size_t n = catalogue.Read(chunk.data(), chunk.size());
+    for (size_t at = 0; at + kCatalogueRecordSize <= n; at += kCatalogueRecordSize)
+      visit(FieldString(&chunk[at]), FieldString(&chunk[at + kCatalogueFieldSize]));
+    if (n < chunk.size()) break;
+  }
+}
+
+}  // namespace
+
+ImageComposer::Sizes ImageComposer::WriteDirectory(Walk& walk, const std::string& folder,
+                                                   const std::string& imagePath) {
+  DirectoryBuffer primary(&NewTemporaryName);
+  DirectoryBuffer joliet(&NewTemporaryName);
+  WriteRecord(walk, primary, joliet, "", "", RecordKind::Self, 0, 0, 0, 0);
+  WriteRecord(walk, primary, joliet, "", "", RecordKind::Parent, 0, 0, 0, 0);
+
+  for (const platform::DirEntry& entry : platform::ListDirectory(folder)) {
+    if (entry.isSymlink) continue;  // the workspace holds no links; never follow one into a loop
+    if (entry.isDirectory) {
+      // A folder whose name Joliet cannot carry is left out with everything
+      // in it, here and in the path tables alike.
+      if (!JolietName(entry.name)) continue;
+      const Sizes child = WriteDirectory(walk, folder + platform::kPathSeparator + entry.name,
+                                         imagePath + "\\" + entry.name);
+      WriteRecord(walk, primary, joliet, entry.name, "", RecordKind::Subdirectory,
+                  walk.primaryCursor - child.primary, walk.jolietCursor - child.joliet, child.primary,
+                  child.joliet);
+    } else if (IsCatalogueName(entry.name)) {
+      const std::string catalogue = folder + platform::kPathSeparator + entry.name;
+      ForEachCatalogueRecord(catalogue, [&](const std::string& source, const std::string& name) {
+        if (!WriteRecord(walk, primary, joliet, name, source, RecordKind::File, 0, 0, 0, 0)) return;
+        if (IsSessionDescriptor(source)) return;
+        uint8_t record[kDataListRecordSize] = {};
+        std::memcpy(record, source.data(), std::min(source.size(), kDataListPathField - 1));
+        PutLe32(record + kDataListPathField, walk.lastFileSectors);
+        walk.dataList.Write(record, sizeof record);
+      });
+    }
+  }
+
+  walk.directoryList.Write((imagePath.empty() ? std::string("\\") : imagePath) + "\n" +
+                           std::to_string(walk.primaryCursor) + "\n" + std::to_string(walk.jolietCursor) + "\n");
+
+  // "." and ".." both describe the directory itself: its own extent and its
+  // exact byte length.
+  auto patchSelf = [](DirectoryBuffer& buffer, uint32_t extent) {
+    uint8_t record[kDotRecordLength] = {};
+    const uint32_t length = static_cast<uint32_t>(buffer.Length());
+    for (uint64_t at : {uint64_t{0}, uint64_t{kDotRecordLength}}) {
+      PatchExtentAndLength(record, extent, length);
+      buffer.Patch(at + 2, record + 2, 16);
+    }
+  };
+  patchSelf(primary, walk.primaryCursor);
+  patchSelf(joliet, walk.jolietCursor);
+
+  const Sizes sizes{SectorsFor(primary.Length()), SectorsFor(joliet.Length())};
+  walk.primaryCursor += sizes.primary;
+  walk.jolietCursor += sizes.joliet;
+  primary.CopyTo(walk.primaryDirectories);
+  joliet.CopyTo(walk.jolietDirectories);
+  return sizes;
+}
+
+bool ImageComposer::WriteRecord(Walk& walk, DirectoryBuffer& primary, DirectoryBuffer& joliet,
+                                const std::string& name, const std::string& source, RecordKind kind,
+                                uint32_t primaryExtent, uint32_t jolietExtent, uint32_t primarySectors,
+                                uint32_t jolietSectors) {
+  DirectoryRecord record;
+  record.extent = primaryExtent;
+  record.dataLength = primarySectors * kSectorSize;
+  record.flags = kind == RecordKind::File ? 0 : kDirectoryFlag;
+  PutRecordDate(record.date.data(), walk.now, kRecordDateOffset);
+
+  if (kind == RecordKind::Self || kind == RecordKind::Parent) {
+    record.identifier.assign(1, kind == RecordKind::Self ? '\0' : '\1');
+    const std::string encoded = EncodeRecord(record);
+    primary.Append(reinterpret_cast<const uint8_t*>(encoded.data()), encoded.size());
+    joliet.Append(reinterpret_cast<const uint8_t*>(encoded.data()), encoded.size());
+    return true;
+  }
+
+  // Both names are settled before any sector is given away, so an entry is
+  // either written whole or not at all.
+  const std::optional<std::string> jolietName = JolietName(name);
+  if (!jolietName) return false;
+  record.identifier = kind == RecordKind::File ? PrimaryFileName(name) : PrimaryFolderName(name);
+
+  uint32_t fileSectors = 0;
+  if (kind == RecordKind::File) {
+    if (IsSessionDescriptor(source)) {
+      const SessionDescriptor old = ParseSessionDescriptor(source);
+      record.extent = static_cast<uint32_t>(old.extent);
+      record.dataLength = static_cast<uint32_t>(old.size);
+      if (old.kind == SessionEntryKind::File) record.date = FullDate(old);
+    } else {
+      uint64_t length = 0;
+      try {
+        platform::LargeFile file(source, platform::LargeFile::Mode::Read);
+        length = file.Length();
+      } catch (const platform::FileError&) {
+        return false;  // left out of the image, no sectors taken
+      }
+      if (length > kLargestSourceFile) return false;
+      fileSectors = std::max<uint32_t>(1, SectorsFor(length));
+      if (fileSectors > UINT32_MAX - fileCursor_) return false;
+      record.extent = fileCursor_;
+      record.dataLength = static_cast<uint32_t>(length);
+      const platform::PathInfo info = platform::Stat(source);
+      if (info.exists) PutRecordDate(record.date.data(), platform::ToLocal(info.modified), kRecordDateOffset);
+    }
+  }
+
+  AppendRecord(primary, EncodeRecord(record));
+  if (kind == RecordKind::Subdirectory) {
+    record.extent = jolietExtent;
+    record.dataLength = jolietSectors * kSectorSize;
+  }
+  record.identifier = *jolietName;
+  AppendRecord(joliet, EncodeRecord(record));
+
+  if (kind == RecordKind::File && !IsSessionDescriptor(source)) {
+    fileCursor_ += fileSectors;
+    walk.lastFileSectors = fileSectors;
+  }
+  return true;
+}
+
+}  // namespace dorvik::iso

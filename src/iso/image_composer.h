@@ -1,0 +1,123 @@
+#pragma once
+// Lays out the ISO 9660 + Joliet image of one data track from the
+// collection's workspace, and hands it out sector by sector.
+//
+// Compose builds every piece of metadata into temporary files: directories
+// (children before parents, the root last), path tables, volume descriptors;
+// file data is never copied but read from the sources while the track is
+// streamed. Every sector address in the image is absolute: the start
+// address plus the sector's place in the image.
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "platform/large_file.h"
+
+namespace dorvik::iso {
+
+class DirectoryBuffer;
+class BufferedWriter;
+
+// Entry kinds that WriteRecord writes.
+enum class RecordKind { Self = 1, Parent = 2, File = 3, Subdirectory = 4 };
+
+// One data-list record: the source path, NUL-terminated and zero-filled,
+// then the sectors the file was given (little-endian), so the stream keeps
+// every file on its extent even when the source changed since.
+inline constexpr size_t kDataListPathField = 260;
+inline constexpr size_t kDataListRecordSize = kDataListPathField + 4;
+
+// Sectors before the first directory: system area, three descriptors and
+// eight zero sectors.
+inline constexpr uint32_t kHeadGapSectors = 27;
+
+// Files of this size or more cannot be described by 32-bit data lengths.
+inline constexpr uint64_t kLargestSourceFile = (uint64_t{1} << 32) - 1;
+
+class ImageComposer {
+ public:
+  ImageComposer();
+  ~ImageComposer();
+  ImageComposer(const ImageComposer&) = delete;
+  ImageComposer& operator=(const ImageComposer&) = delete;
+
+  // Builds the metadata; true when the head file, the data list and all
+  // sizes are ready. Never throws.
+  bool Compose(const std::string& layoutPath, uint32_t session, uint32_t track, const std::string& workspaceRoot,
+               uint32_t startAddress);
+
+  // Total sectors, raised to 600, rounded up to a multiple of 16.
+  uint32_t PaddedSize() const;
+
+  // The next sector of the image into a zero-filled buffer (length 2048).
+  // Writes nothing for the system area, the padding and unreadable data.
+  void ReadNextSector(uint8_t* buffer, uint32_t length);
+  std::string CurrentSourcePath() const { return currentSource_; }
+
+  uint32_t TotalSectors() const { return totalSectors_; }
+  uint32_t HeadSectors() const { return headSectors_; }
+  uint32_t StartAddress() const { return startAddress_; }
+  uint32_t RootPrimaryExtent() const { return rootPrimaryExtent_; }
+  uint32_t RootJolietExtent() const { return rootJolietExtent_; }
+  uint32_t FirstFileSector() const { return firstFileSector_; }
+
+ private:
+  struct Sizes {
+    uint32_t primary = 0;
+    uint32_t joliet = 0;
+  };
+  struct Walk;  // the open files of one directory walk
+
+  Sizes WriteDirectory(Walk& walk, const std::string& folder, const std::string& imagePath);
+  bool WriteRecord(Walk& walk, DirectoryBuffer& primary, DirectoryBuffer& joliet, const std::string& name,
+                   const std::string& source, RecordKind kind, uint32_t primaryExtent, uint32_t jolietExtent,
+                   uint32_t primarySectors, uint32_t jolietSectors);
+  bool WritePathTables();
+  bool Relocate();
+  bool RelocateExtents(uint32_t jolietBase);
+  bool WriteHead();
+  void DeleteTemporaryFiles();
+  void ResetStream();
+  bool NextDataFile();
+
+  // Temporary files, in the order they are named.
+  enum TempFile {
+    kPrimaryDirectories,
+    kJolietDirectories,
+    kPrimaryL,
+    kPrimaryM,
+    kJolietL,
+    kJolietM,
+    kDirectoryList,
+    kHead,
+    kDataList,
+    kTempFileCount
+  };
+
+  uint32_t session_ = 0;
+  uint32_t track_ = 0;
+  std::string layoutPath_;
+  std::string workspaceRoot_;
+  std::array<std::string, kTempFileCount> temp_;
+  uint32_t fileCursor_ = 0;
+  uint32_t rootPrimaryExtent_ = 0, rootPrimarySectors_ = 0;
+  uint32_t rootJolietExtent_ = 0, rootJolietSectors_ = 0;
+  uint32_t totalSectors_ = 0;
+  uint32_t primaryLTable_ = 0, primaryMTable_ = 0, jolietLTable_ = 0, jolietMTable_ = 0;
+  uint32_t primaryPathTableSize_ = 0, jolietPathTableSize_ = 0;
+  uint32_t headSectors_ = 0;
+  uint32_t startAddress_ = 0;
+  uint32_t firstFileSector_ = 0;
+  uint32_t primaryDirectorySectors_ = 0;
+  uint32_t jolietDirectorySectors_ = 0;
+
+  // Stream state.
+  uint32_t sectorCounter_ = 0;
+  std::string currentSource_;
+  uint64_t fileOffset_ = 0;
+  uint64_t listOffset_ = 0;
+  uint32_t fileSectorsLeft_ = 0;
+  bool currentReported_ = false;
+};
+
+}  // namespace dorvik::iso

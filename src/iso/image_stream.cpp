@@ -1,0 +1,71 @@
+// The image handed out one sector per call: the system area as zeros, the
+// metadata from the head file, then each new file's data straight from its
+// source, and zeros up to the track's padded length.
+#include <algorithm>
+#include <cstring>
+
+#include "api/library.h"
+#include "iso/image_composer.h"
+#include "iso/iso_fields.h"
+
+namespace dorvik::iso {
+
+namespace {
+constexpr uint32_t kSystemAreaSectors = 16;
+}
+
+bool ImageComposer::NextDataFile() {
+  currentSource_.clear();
+  fileOffset_ = 0;
+  fileSectorsLeft_ = 0;
+  currentReported_ = false;
+  try {
+    platform::LargeFile list(temp_[kDataList], platform::LargeFile::Mode::Read);
+    if (listOffset_ >= list.Length()) return false;
+    list.Seek(static_cast<int64_t>(listOffset_));
+    uint8_t record[kDataListRecordSize];
+    if (list.Read(record, sizeof record) != sizeof record) return false;
+    listOffset_ += sizeof record;
+    currentSource_.assign(reinterpret_cast<const char*>(record), strnlen(reinterpret_cast<const char*>(record), kDataListPathField));
+    fileSectorsLeft_ = GetLe32(record + kDataListPathField);
+  } catch (const platform::FileError&) {
+    return false;
+  }
+  return !currentSource_.empty() && fileSectorsLeft_ > 0;
+}
+
+void ImageComposer::ReadNextSector(uint8_t* buffer, uint32_t length) {
+  const uint32_t c = ++sectorCounter_;
+  if (c <= kSystemAreaSectors || buffer == nullptr) return;
+  const uint32_t wanted = std::min(length, kSectorSize);
+  if (c <= kSystemAreaSectors + headSectors_) {
+    try {
+      platform::LargeFile head(temp_[kHead], platform::LargeFile::Mode::Read);
+      head.Seek(int64_t{c - kSystemAreaSectors - 1} * kSectorSize);
+      head.Read(buffer, wanted);
+    } catch (const platform::FileError&) {
+      // an unreadable head leaves the metadata sectors zero
+    }
+    return;
+  }
+  if (c > totalSectors_) return;
+  if (fileSectorsLeft_ == 0 && !NextDataFile()) return;
+
+  // Every file takes exactly the sectors Compose gave it: what cannot be
+  // read (a vanished or shrunk file) stays zero, what grew is cut, so the
+  // files after it stay on their extents.
+  try {
+    platform::LargeFile file(currentSource_, platform::LargeFile::Mode::Read);
+    file.Seek(static_cast<int64_t>(fileOffset_));
+    file.Read(buffer, wanted);
+  } catch (const platform::FileError&) {
+    if (!currentReported_) {
+      currentReported_ = true;
+      NotifyUnreadableFile(currentSource_.c_str());
+    }
+  }
+  fileOffset_ += kSectorSize;
+  --fileSectorsLeft_;
+}
+
+}  // namespace dorvik::iso
