@@ -83,7 +83,10 @@ class Drive {
 
   // Polls IsReady, sleeping periodMs between polls, until the drive is ready
   // or limitMs of nominal waiting has passed. True when it became ready.
-  bool WaitUntilReady(uint32_t periodMs, uint32_t limitMs = kReadyWaitLimitMs);
+  bool WaitUntilReady(uint32_t periodMs) { return WaitUntilReady(periodMs, readyWaitLimitMs_); }
+  bool WaitUntilReady(uint32_t periodMs, uint32_t limitMs);
+  // The bound of every readiness wait the drive's own operations make.
+  void SetReadyWaitLimit(uint32_t limitMs) { readyWaitLimitMs_ = limitMs; }
 
   // --- disc and track information ---
   int ReadDiscInformation(uint8_t* buffer);  // 546 bytes, zero-filled first
@@ -129,6 +132,7 @@ class Drive {
   std::string imagePath_;
   std::unique_ptr<ImageDevice> imageDevice_;
   std::array<uint8_t, kCapabilitiesLength> capabilities_{};
+  uint32_t readyWaitLimitMs_ = kReadyWaitLimitMs;
 
  private:
   void Probe();
