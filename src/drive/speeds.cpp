@@ -68,12 +68,14 @@ int Recorder::ReportSpeeds(SpeedReport* report) {
 
   // A speed counts as accepted when the drive then shows some selected
   // write speed; what it actually chose is not compared.
-  // DVD multiples pass the 16-bit field (48x is 66480 kB/s); such a speed
-  // is sent and reported as 0xFFFF, which MMC reads as "the fastest".
   uint16_t max = 0;
   uint16_t min = 10000;
   for (uint16_t factor : kProbeFactors) {
-    const auto speed = static_cast<uint16_t>(std::min<uint32_t>(uint32_t{factor} * unit, 0xFFFF));
+    // 48x of DVD (66480 kB/s) does not fit the 16-bit field; no DVD drive
+    // writes that fast, and a wrapped value would ask for something else.
+    const uint32_t wanted = uint32_t{factor} * unit;
+    if (wanted > 0xFFFF) continue;
+    const auto speed = static_cast<uint16_t>(wanted);
     SetWriteSpeed(speed);
     std::fill(answer.begin(), answer.end(), 0);
     ModeSense(answer.data(), kModePageAnswerLength, kCapabilitiesPage, id_, &sense);
