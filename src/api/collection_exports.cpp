@@ -1,5 +1,7 @@
 // The exports that build the collection. They report nothing: whatever
-// happened, the answer is 1.
+// happened, the answer is 1. A null pointer is not taken for an empty
+// string: an empty disc path with the folder switch would remove the whole
+// collection, which a missing argument should never do.
 #include <string>
 
 #include "api/guard.h"
@@ -9,22 +11,19 @@
 using dorvik::Guarded;
 using dorvik::Library;
 
-namespace {
-std::string Text(const char* s) { return s ? std::string(s) : std::string(); }
-}  // namespace
 
 extern "C" {
 
 DORVIK_API int32_t Vuz_AddFiles(const char* source, const char* discFolder, int32_t mp3Only) {
   return Guarded(DORVIK_OK, [&] {
-    Library::Get().collection->AddFiles(Text(source), Text(discFolder), mp3Only != 0);
+    if (source && discFolder) Library::Get().collection->AddFiles(source, discFolder, mp3Only != 0);
     return DORVIK_OK;
   });
 }
 
 DORVIK_API int32_t Vuz_DeleteFiles(const char* discPath, int32_t isFolder) {
   return Guarded(DORVIK_OK, [&] {
-    Library::Get().collection->DeleteFiles(Text(discPath), isFolder != 0);
+    if (discPath) Library::Get().collection->DeleteFiles(discPath, isFolder != 0);
     return DORVIK_OK;
   });
 }
