@@ -97,15 +97,6 @@ TEST(CollectionMp3, TestLooksAtTheTrimmedUpperCasedEnd) {
   EXPECT_FALSE(IsMp3("a.mp3x"));
 }
 
-TEST_F(CollectionTest, FileMayShareANameWithAFolder) {
-  WriteFile(src + "/dir/Same/inner.txt");
-  WriteFile(src + "/file/Same");
-  collection->AddFiles(src + "/dir/Same", "\\", false);
-  collection->AddFiles(src + "/file/Same", "\\", false);
-  EXPECT_EQ(Names(), (Strings{"Same"}));
-  EXPECT_EQ(Names("Same"), (Strings{"inner.txt"}));
-}
-
 TEST_F(CollectionTest, RemovalTakesTheExactNameAndKeepsTheOrder) {
   for (const char* n : {"z.mp3", "a.mp3", "m.mp3"}) {
     WriteFile(src + "/" + n);
@@ -182,14 +173,6 @@ TEST_F(CollectionTest, SessionEntriesBecomeFoldersAndRecordsWithoutChecks) {
   ASSERT_EQ(records.size(), 2u);
   EXPECT_EQ(records[0], (CatalogueRecord{file, "OLD.TXT"}));
   EXPECT_EQ(LayoutPaths(), (Strings{"\\OLDDIR\\", "\\OLDDIR\\OLD.TXT", "\\OLDDIR\\OLD.TXT"}));
-}
-
-TEST_F(CollectionTest, UnreadableSourceFileIsStillRecorded) {
-  if (::geteuid() == 0) GTEST_SKIP() << "root reads everything";
-  WriteFile(src + "/locked.txt");
-  ::chmod((src + "/locked.txt").c_str(), 0);
-  collection->AddFiles(src + "/locked.txt", "", false);
-  EXPECT_EQ(Names(), (Strings{"locked.txt"}));
 }
 
 }  // namespace

@@ -58,20 +58,5 @@ TEST_F(CollectionExports, UnloadingDeletesTheWorkspaceOnly) {
   EXPECT_TRUE(fs::exists(root / "src/keep.txt"));
 }
 
-TEST_F(CollectionExports, RemovingTheRootThenClearingRecovers) {
-  LibraryRestart library;
-  const std::string ws = Workspace();
-  WriteFile(tmp + "/victim/keep.txt");
-  EXPECT_EQ(Vuz_DeleteFiles("\\..\\victim", 1), 1);
-  EXPECT_EQ(Vuz_DeleteFiles("\\", 1), 1);
-  EXPECT_FALSE(fs::exists(ws));
-  EXPECT_EQ(Vuz_DeleteFiles("\\victim", 1), 1);
-  EXPECT_EQ(Vuz_AddFiles((tmp + "/victim/keep.txt").c_str(), "\\", 0), 1);
-  EXPECT_TRUE(fs::exists(tmp + "/victim/keep.txt"));
-  EXPECT_EQ(Vuz_ClearFiles(), 1);
-  EXPECT_EQ(Vuz_AddFiles((tmp + "/victim/keep.txt").c_str(), "\\", 0), 1);
-  EXPECT_EQ(ReadCatalogue(Workspace() + "/file.ls").size(), 1u);
-}
-
 }  // namespace
 }  // namespace dorvik::test

@@ -41,15 +41,6 @@ TEST_F(CollectionTest, PartialTrailingRecordIsIgnoredAndNotExtended) {
   EXPECT_EQ(fs::file_size(cat), 3 * 520u);
 }
 
-TEST_F(CollectionTest, FieldWithoutNulReadsAsItsFull260Bytes) {
-  std::string content(520, 'q');
-  WriteFile(Workspace() + "/file.ls", content);
-  auto records = Records();
-  ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].name.size(), 260u);
-  EXPECT_FALSE(EncodeCatalogueRecord(records[0]).has_value());
-}
-
 TEST_F(CollectionTest, FreshWorkspaceGivesHeaderAndZeroLengthOnly) {
   const std::string layout = root / "fresh.bcd";
   collection->PrepareForWrite(layout, false, "ABC");
@@ -69,12 +60,6 @@ TEST_F(CollectionTest, FreshWorkspaceGivesHeaderAndZeroLengthOnly) {
   EXPECT_EQ(header->sessionAreaOffset, 256u);
   EXPECT_EQ(header->trackType, kLayoutTrackData);
   EXPECT_EQ(header->entryListLength, 0u);
-}
-
-TEST_F(CollectionTest, LongLabelIsCutToFourteenBytes) {
-  auto header = EncodeLayoutHeader("ABCDEFGHIJKLMNOPQRST");
-  EXPECT_EQ(std::string(header.begin() + 5, header.begin() + 19), "ABCDEFGHIJKLMN");
-  EXPECT_TRUE(std::all_of(header.begin() + 19, header.begin() + 256, [](uint8_t b) { return b == 0; }));
 }
 
 TEST_F(CollectionTest, FileUnderNewFoldersGivesFolderEntriesFirst) {
@@ -171,13 +156,6 @@ TEST(CollectionFiles, TemporaryNamesFollowTheSeededGenerator) {
   EXPECT_EQ(m.substr(m.size() - 4), ".m3u");
   EXPECT_FALSE(fs::exists(t));
   EXPECT_FALSE(fs::exists(m));
-}
-
-TEST(CollectionFiles, NoTemporaryDirectoryGivesNoNames) {
-  TempFolder dir;
-  PrivateTempDir env(dir / "missing");
-  EXPECT_EQ(CreateWorkspaceFolder(), "");
-  EXPECT_EQ(MakeTempFileName("bcd"), "");
 }
 
 TEST(CollectionFiles, UnwritableTemporaryDirectoryEndsTheSearch) {

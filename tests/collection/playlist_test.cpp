@@ -54,15 +54,5 @@ TEST_F(CollectionTest, WithoutPlaylistTheRootCatalogueIsUntouched) {
   EXPECT_EQ(collection->GetPlaylistPath(), "");
 }
 
-TEST_F(CollectionTest, PlaylistSurvivesClearAndLibraryEnd) {
-  Layout(true);
-  const std::string playlist = collection->GetPlaylistPath();
-  collection->Clear();
-  EXPECT_EQ(collection->GetPlaylistPath(), playlist);
-  EXPECT_TRUE(LayoutPaths().empty());
-  collection.reset();
-  EXPECT_TRUE(fs::exists(playlist));
-}
-
 }  // namespace
 }  // namespace dorvik::test
