@@ -15,6 +15,18 @@ TEST(DeviceExports, EverythingNeedsADeviceFirst) {
   EXPECT_EQ(Vuz_Load(), -8);
   EXPECT_EQ(Vuz_Unload(), -8);
   EXPECT_EQ(Vuz_GetVendorProductStrings(vendor, product), -8);
+  int32_t blank = 7, writable = 7, profile = 7, tao, sao, raw;
+  uint64_t freeBytes = 7;
+  uint16_t speeds[5] = {};
+  EXPECT_EQ(Vuz_GetDiscInfo(&blank, &writable, &profile), -8);
+  EXPECT_EQ(Vuz_GetDiscInfoEx(&blank, &writable, &profile, &freeBytes), -8);
+  EXPECT_EQ(blank, 7);
+  EXPECT_EQ(freeBytes, 7u);
+  EXPECT_EQ(Vuz_EraseDisc(), -8);
+  EXPECT_EQ(Vuz_SetCdSpeeds(176, 176), -8);
+  EXPECT_EQ(Vuz_GetCdSpeeds(&speeds[0], &speeds[1], &speeds[2], &speeds[3]), -8);
+  EXPECT_EQ(Vuz_GetCdSpeedsEx(&speeds[0], &speeds[1], &speeds[2], &speeds[3], &speeds[4]), -8);
+  EXPECT_EQ(Vuz_GetSupportedWriteModes(&tao, &sao, &raw), -8);
 }
 
 TEST(DeviceExports, FailedSelectionKeepsTheCurrentDevice) {
