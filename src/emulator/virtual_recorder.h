@@ -1,0 +1,142 @@
+#pragma once
+// The software recorder: a ScsiDevice that answers CDBs the way an MMC-5
+// CD/DVD recorder does, over a disc file (sector n at byte n * 2048, sparse
+// where nothing was written) and a state file beside it (PATH + ".state").
+// It is written from how drives behave, not from how this library's drive
+// layer expects them to, so it can catch the library's mistakes.
+//
+// Commands run one at a time under a mutex. Slow operations started with
+// the Immed bit leave the drive busy for a (DORVIK_TIME_SCALE scaled) time;
+// nothing on the command path sleeps unless write speed is emulated.
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "emulator/disc.h"
+#include "emulator/fault_script.h"
+#include "emulator/recorder_options.h"
+#include "emulator/write_parameters.h"
+#include "platform/large_file.h"
+#include "transport/scsi_device.h"
+
+namespace dorvik::emulator {
+
+// One command as the recorder received it, and how it answered.
+struct LoggedCommand {
+  std::vector<uint8_t> cdb;
+  Direction direction = DirNone;
+  uint32_t length = 0;
+  uint8_t status = 0;  // 0 GOOD, 2 CHECK CONDITION
+  Sense sense;
+};
+
+class VirtualRecorder final : public ScsiDevice {
+ public:
+  // Opens (or, when the file does not exist, creates as a new blank medium
+  // of the named kind; empty: "cd-r") the disc at path. An existing file
+  // without a state file is a pressed CD-ROM, or DVD-ROM when it is larger
+  // than a CD, holding that image as one complete session. Null with a
+  // reason when the files cannot be used.
+  static std::unique_ptr<VirtualRecorder> Open(const std::string& path, const std::string& medium,
+                                               const RecorderOptions& options, std::string* error);
+  ~VirtualRecorder() override;
+
+  bool Send(const uint8_t* cdb, uint8_t cdbLength, void* data, uint32_t dataLength, Direction direction,
+            uint32_t timeoutMs, DeviceReply& reply) override;
+  std::string Describe() const override { return path_; }
+
+  // For tests and hosts that drive the recorder directly.
+  void AddFault(const Fault& fault);
+  void ClearFaults();
+  std::vector<LoggedCommand> CommandLog() const;
+  void ClearCommandLog();
+  // Takes the disc out (the tray stays closed and empty) or puts it back.
+  void SetMediumPresent(bool present);
+  bool TrayOpen() const;
+  Disc CurrentDisc() const;
+  uint16_t CurrentProfile() const;  // 0 with no usable medium
+  const RecorderOptions& Options() const { return options_; }
+  const std::string& StatePath() const { return statePath_; }
+
+  static constexpr size_t kCommandLogLimit = 1u << 16;
+
+ private:
+  VirtualRecorder(std::string path, RecorderOptions options, Disc disc, platform::LargeFile file, bool readOnly);
+
+  struct Reply {
+    Sense sense;
+    uint32_t transferred = 0;
+  };
+  Reply Execute(const uint8_t* cdb, uint8_t cdbLength, uint8_t* data, uint32_t dataLength, Direction direction);
+
+  // Commands.
+  Reply TestUnitReady();
+  Reply RequestSense(const uint8_t* cdb, uint8_t* data, uint32_t length);
+  Reply Inquiry(const uint8_t* cdb, uint8_t* data, uint32_t length);
+  Reply StartStopUnit(const uint8_t* cdb);
+  Reply PreventAllow(const uint8_t* cdb);
+  Reply ReadCapacity(uint8_t* data, uint32_t length);
+  Reply ModeSense(const uint8_t* cdb, uint8_t* data, uint32_t length);
+  Reply ModeSelect(const uint8_t* cdb, const uint8_t* data, uint32_t length);
+  Reply GetConfiguration(const uint8_t* cdb, uint8_t* data, uint32_t length);
+  Reply ReadDiscInformation(const uint8_t* cdb, uint8_t* data, uint32_t length);
+  Reply ReadTrackInformation(const uint8_t* cdb, uint8_t* data, uint32_t length);
+  Reply ReadToc(const uint8_t* cdb, uint8_t* data, uint32_t length);
+  Reply Read10(const uint8_t* cdb, uint8_t* data, uint32_t length);
+  Reply ReadCd(const uint8_t* cdb, uint8_t* data, uint32_t length);
+  Reply Write10(const uint8_t* cdb, const uint8_t* data, uint32_t length);
+  Reply ReserveTrack(const uint8_t* cdb);
+  Reply SynchronizeCache(const uint8_t* cdb);
+  Reply CloseTrackSession(const uint8_t* cdb);
+  Reply Blank(const uint8_t* cdb);
+  Reply FormatUnit(const uint8_t* cdb, const uint8_t* data, uint32_t length);
+  Reply SetCdSpeed(const uint8_t* cdb);
+
+  // Helpers; all run with mutex_ held.
+  const Disc* UsableDisc() const;  // loaded and readable by this drive model
+  std::optional<Sense> MediumMissing() const;
+  std::optional<Sense> BusySense() const;
+  void StartBusy(uint32_t nominalMs, Sense sense);
+  DriveView View() const;
+  std::vector<uint16_t> WriteSpeedsKbs() const;
+  uint16_t EffectiveWriteSpeed() const;
+  uint16_t EffectiveReadSpeed() const;
+  void ReadSectors(uint32_t lba, uint32_t count, uint8_t* out);
+  void WriteSectors(uint32_t lba, uint32_t count, const uint8_t* in);
+  void EraseSectors();
+  void SaveState();
+  void Log(const uint8_t* cdb, uint8_t cdbLength, Direction direction, uint32_t length, const Sense& sense);
+
+  const std::string path_;
+  const std::string statePath_;
+  const RecorderOptions options_;
+  mutable std::mutex mutex_;
+  Disc disc_;
+  platform::LargeFile file_;
+  bool readOnly_;
+  bool mediumPresent_ = true;
+  bool trayOpen_ = false;
+  bool prevented_ = false;
+  bool stateDirty_ = false;
+  uint32_t unsavedWrites_ = 0;
+  WriteParametersPage writeParameters_;
+  uint16_t requestedReadSpeed_ = 0xFFFF;
+  uint16_t requestedWriteSpeed_ = 0xFFFF;
+  // Busy until this steady-clock time (µs), answering busySense_.
+  uint64_t busyStartUs_ = 0;
+  uint64_t busyUntilUs_ = 0;
+  Sense busySense_;
+  // Emulated write speed: when the drive's buffer will have drained (µs).
+  uint64_t writeDrainedUs_ = 0;
+  // Simulation (test write): where the next simulated block must go.
+  std::optional<uint32_t> simulatedNwa_;
+  Sense lastSense_;
+  FaultScript faults_;
+  std::deque<LoggedCommand> log_;
+};
+
+}  // namespace dorvik::emulator

@@ -1,0 +1,34 @@
+#pragma once
+// The write parameters mode page (page 5): what a host selects before
+// writing, and which selections the loaded medium can take.
+#include <array>
+#include <cstdint>
+
+#include "emulator/answers.h"
+#include "emulator/disc.h"
+#include "emulator/recorder_options.h"
+
+namespace dorvik::emulator {
+
+using WriteParametersPage = std::array<uint8_t, kWriteParametersPageSize>;
+
+struct WriteParameters {
+  uint8_t writeType = 1;  // 0 packet/incremental, 1 track at once, 2 session/disc at once, 3 raw
+  bool testWrite = false;
+  bool bufferUnderrunFree = false;
+  uint8_t multiSession = 0;  // 3: next session allowed
+  uint8_t trackMode = 4;
+  uint8_t dataBlockType = 8;
+  uint8_t sessionFormat = 0;
+
+  static WriteParameters From(const WriteParametersPage& page);
+};
+
+WriteParametersPage DefaultWriteParameters();
+// The bits of page 5 a host may change (MODE SENSE page control 1).
+WriteParametersPage ChangeableWriteParameters();
+// Checks a page the host sent (length bytes from its page code on) against
+// the drive and the medium in it (null: none loaded).
+Sense ValidateWriteParameters(const uint8_t* page, uint32_t length, const RecorderOptions& options, const Disc* disc);
+
+}  // namespace dorvik::emulator
