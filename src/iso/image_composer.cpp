@@ -130,7 +130,8 @@ bool ImageComposer::Compose(const std::string& layoutPath, uint32_t session, uin
       walk.directoryList.Create(temp_[kDirectoryList]);
       walk.primaryCursor = d0;
       walk.jolietCursor = 0;
-      walk.now = platform::ToLocal(platform::Now());
+      composeTime_ = platform::ToLocal(platform::Now());
+      walk.now = composeTime_;
       const Sizes root = WriteDirectory(walk, workspaceRoot, "");
       rootPrimarySectors_ = root.primary;
       rootJolietSectors_ = root.joliet;
@@ -153,8 +154,10 @@ bool ImageComposer::WriteHead() {
   if (temp_[kHead].empty()) return false;
   VolumeFields primary;
   primary.label = ReadVolumeLabel(layoutPath_);
-  primary.totalSectors = totalSectors_;
-  primary.now = platform::ToLocal(platform::Now());
+  // The volume reaches from sector 0 of the disc to the end of this image,
+  // so the extents an appended session keeps from earlier ones lie inside.
+  primary.totalSectors = startAddress_ + totalSectors_;
+  primary.now = composeTime_;
   VolumeFields joliet = primary;
   primary.rootExtent = rootPrimaryExtent_;
   primary.rootSectors = rootPrimarySectors_;

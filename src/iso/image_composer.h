@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/clock.h"
 #include "platform/large_file.h"
 
 namespace dorvik::iso {
@@ -110,6 +111,8 @@ class ImageComposer {
   uint32_t firstFileSector_ = 0;
   uint32_t primaryDirectorySectors_ = 0;
   uint32_t jolietDirectorySectors_ = 0;
+  // One clock reading per Compose: records and descriptors agree.
+  platform::LocalTime composeTime_;
 
   // Stream state.
   uint32_t sectorCounter_ = 0;

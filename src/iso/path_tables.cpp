@@ -1,6 +1,7 @@
 // The four path tables: every directory once, level by level from the root,
 // each level grouped by parent in the parents' order and, within a parent,
 // in folder-listing order: a breadth-first walk of the workspace.
+#include <algorithm>
 #include <cstdlib>
 #include <deque>
 #include <optional>
@@ -60,7 +61,9 @@ bool ImageComposer::WritePathTables() {
   jolietM.Create(temp_[kJolietM]);
   auto writeRecords = [&](const std::string& primaryId, const std::string& jolietId, Extents extents,
                           uint32_t parent) {
-    const auto number = static_cast<uint16_t>(parent);
+    // Numbers past 16 bits cannot be written; such a table names the last
+    // representable directory as parent, which readers of the trees ignore.
+    const auto number = static_cast<uint16_t>(std::min<uint32_t>(parent, 0xFFFF));
     primaryL.Write(EncodePathTableRecord(primaryId, extents.first, number, false));
     primaryM.Write(EncodePathTableRecord(primaryId, extents.first, number, true));
     jolietL.Write(EncodePathTableRecord(jolietId, extents.second, number, false));

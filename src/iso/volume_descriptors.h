@@ -13,7 +13,7 @@ inline constexpr char kApplicationIdentifier[] = "KILNOR";
 // What the descriptors say about one tree (primary or Joliet).
 struct VolumeFields {
   std::string label;  // at most 13 bytes are used
-  uint32_t totalSectors = 0;
+  uint32_t totalSectors = 0;  // the volume: disc sector 0 to the image's end
   uint32_t rootExtent = 0;
   uint32_t rootSectors = 0;
   uint32_t pathTableSize = 0;  // bytes, whole sectors

@@ -157,6 +157,8 @@ TEST(ComposedLayout, FileDataFollowsThePathTablesAtAbsoluteAddresses) {
   ASSERT_TRUE(image.ok);
 
   EXPECT_EQ(0, std::memcmp(image.Sector(1016), "\x01" "CD001", 6));
+  EXPECT_EQ(1000 + image.composer.TotalSectors(), Both32(image.Sector(1016) + 80)) << "the volume from sector 0 on";
+  EXPECT_EQ(1000 + image.composer.TotalSectors(), Both32(image.Sector(1017) + 80));
   EXPECT_EQ(1027u + 2 /* root, both trees */ + 4 /* path tables */, image.composer.FirstFileSector());
   const uint32_t f = image.composer.FirstFileSector();
   const auto root = Root(image, false);
