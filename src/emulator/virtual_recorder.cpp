@@ -268,8 +268,16 @@ void VirtualRecorder::ReadSectors(uint32_t lba, uint32_t count, uint8_t* out) {
 }
 
 void VirtualRecorder::WriteSectors(uint32_t lba, uint32_t count, const uint8_t* in) {
-  file_.Seek(static_cast<int64_t>(lba) * 2048);
-  file_.Write(in, static_cast<size_t>(count) * 2048);
+  const uint64_t offset = static_cast<uint64_t>(lba) * 2048;
+  const size_t bytes = static_cast<size_t>(count) * 2048;
+  // Zeros past the end of the file stay a hole: erasing a DVD+RW by
+  // overwriting it must not fill the disk with a third of a disc of zeros.
+  if (offset >= file_.Length() && std::all_of(in, in + bytes, [](uint8_t b) { return b == 0; })) {
+    file_.SetLength(offset + bytes);
+    return;
+  }
+  file_.Seek(static_cast<int64_t>(offset));
+  file_.Write(in, bytes);
 }
 
 void VirtualRecorder::EraseSectors() {

@@ -111,9 +111,9 @@ Answer MmcHost::Blank(uint8_t type, bool immediate) {
   return None({0xA1, static_cast<uint8_t>(type | (immediate ? 0x10 : 0)), 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
 }
 
-Answer MmcHost::FormatPlusRw(bool immediate) {
+Answer MmcHost::Format(uint8_t formatType, bool immediate) {
   std::vector<uint8_t> list = {0x00, static_cast<uint8_t>(0x80 | (immediate ? 0x02 : 0)), 0x00, 0x08, 0xFF, 0xFF,
-                               0xFF, 0xFF, 0x26 << 2, 0x00, 0x00, 0x01};
+                               0xFF, 0xFF, static_cast<uint8_t>(formatType << 2), 0x00, 0x00, 0x01};
   return Out({0x04, 0x11, 0, 0, 0, 0}, list);
 }
 

@@ -54,7 +54,8 @@ class MmcHost {
   Answer Synchronize(bool immediate = false) { return None({0x35, static_cast<uint8_t>(immediate ? 2 : 0), 0, 0, 0, 0, 0, 0, 0, 0}); }
   Answer Close(uint8_t function, uint16_t track = 0, bool immediate = false);
   Answer Blank(uint8_t type, bool immediate = false);
-  Answer FormatPlusRw(bool immediate = false);
+  Answer FormatPlusRw(bool immediate = false) { return Format(0x26, immediate); }
+  Answer Format(uint8_t formatType, bool immediate = false);
   Answer SetSpeed(uint16_t read, uint16_t write);
 
  private:
