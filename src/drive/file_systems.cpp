@@ -10,9 +10,9 @@ namespace dorvik {
 bool Drive::HasIso9660(uint32_t start) {
   static const uint8_t kSignature[6] = {0x01, 'C', 'D', '0', '0', '1'};
   std::vector<uint8_t> block(kUserSectorLength);
-  for (uint32_t lba = start + 16; lba <= start + 19; ++lba) {
+  for (uint32_t i = 16; i <= 19; ++i) {
     std::fill(block.begin(), block.end(), 0);
-    Read10(block.data(), kUserSectorLength, 1, lba);
+    Read10(block.data(), kUserSectorLength, 1, start + i);
     // A text search: it ends at the block's first zero byte.
     const auto textEnd = std::find(block.begin(), block.end(), 0);
     if (std::search(block.begin(), textEnd, kSignature, kSignature + 6) != textEnd) return true;

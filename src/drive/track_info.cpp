@@ -30,6 +30,9 @@ struct TocSession {
 // FRAME, ZERO, PMIN, PSEC, PFRAME. ZERO stands in for an hour byte.
 int32_t PointAddress(const uint8_t* d) { return MsfToLba(d[7], d[8], d[9], d[10]); }
 
+// A track that ends before it starts (a TOC out of order) has no room.
+uint32_t SizeField(int64_t size) { return size > 0 ? static_cast<uint32_t>(std::min<int64_t>(size, 0xFFFFFFFF)) : 0; }
+
 std::vector<TocSession> SessionsOfFullToc(const uint8_t* toc, uint32_t length) {
   const uint32_t dataLength = Be16(toc);
   uint32_t count = dataLength >= 2 ? (dataLength - 2) / kFullTocDescriptor : 0;
@@ -135,7 +138,7 @@ static int FromFullToc(Drive& drive, const uint8_t* toc, uint8_t* record, uint8_
     record[3] = static_cast<uint8_t>(order[i].session + 1);
     FillModes(drive, record, track.control, track.start);
     PutBe32(record + 8, static_cast<uint32_t>(track.start));
-    PutBe32(record + 24, static_cast<uint32_t>(size));
+    PutBe32(record + 24, SizeField(size));
     return 0;
   }
   return 0;  // no such track: the record stays as it was
@@ -166,7 +169,7 @@ static int FromFormattedToc(Drive& drive, const uint8_t* toc, uint8_t* record, u
     record[3] = 1;
     FillModes(drive, record, d[1] & 0x0F, static_cast<int32_t>(start));
     PutBe32(record + 8, static_cast<uint32_t>(start));
-    PutBe32(record + 24, static_cast<uint32_t>(nextStart - start));
+    PutBe32(record + 24, SizeField(nextStart - start));
     return 0;
   }
 }
