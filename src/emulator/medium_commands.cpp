@@ -173,14 +173,13 @@ VirtualRecorder::Reply VirtualRecorder::Write10(const uint8_t* cdb, const uint8_
     return {};
   }
   WriteSectors(lba, count, data);
-  const size_t tracksBefore = disc_.Recorded().size();
+  const bool wasFormatted = disc_.Formatted();
   disc_.RecordWrite(lba, count, cd ? wp.trackMode : static_cast<uint8_t>(sequential ? 5 : 4));
-  if (sequential) {
+  // The state follows every sequential write, so another process (or a
+  // restarted library) continues at the right address.
+  if (sequential || disc_.Formatted() != wasFormatted) {
     stateDirty_ = true;
-    // Keep the state file close behind the data, like a drive's cache.
-    if (disc_.Recorded().size() != tracksBefore || ++unsavedWrites_ >= 64) SaveState();
-  } else if (!disc_.Formatted()) {
-    stateDirty_ = true;
+    SaveState();
   }
   return {};
 }
@@ -211,7 +210,6 @@ VirtualRecorder::Reply VirtualRecorder::SynchronizeCache(const uint8_t* cdb) {
     StartBusy(options_.syncCacheMs, sense::LongWriteInProgress());
     busyUntilUs_ += pendingUs;
   }
-  if (unsavedWrites_) stateDirty_ = true;
   return {};
 }
 

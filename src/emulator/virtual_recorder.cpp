@@ -140,7 +140,7 @@ bool VirtualRecorder::Send(const uint8_t* cdb, uint8_t cdbLength, void* data, ui
     FillSense(r.sense, reply.sense);
   }
   if (cdb[0] != 0x03) lastSense_ = r.sense;
-  if (stateDirty_ && cdb[0] != 0x2A) SaveState();
+  if (stateDirty_) SaveState();
   return true;
 }
 
@@ -288,7 +288,6 @@ void VirtualRecorder::SaveState() {
   try {
     SaveDiscState(statePath_, disc_);
     stateDirty_ = false;
-    unsavedWrites_ = 0;
   } catch (const platform::FileError&) {
     // Kept dirty: the next command tries again.
   }

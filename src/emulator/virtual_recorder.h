@@ -122,7 +122,6 @@ class VirtualRecorder final : public ScsiDevice {
   bool trayOpen_ = false;
   bool prevented_ = false;
   bool stateDirty_ = false;
-  uint32_t unsavedWrites_ = 0;
   WriteParametersPage writeParameters_;
   uint16_t requestedReadSpeed_ = 0xFFFF;
   uint16_t requestedWriteSpeed_ = 0xFFFF;
