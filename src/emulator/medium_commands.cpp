@@ -6,34 +6,15 @@
 
 #include "emulator/answers.h"
 #include "emulator/bytes.h"
+#include "emulator/steady_clock.h"
 #include "emulator/cd_sector.h"
 #include "emulator/virtual_recorder.h"
 #include "platform/sleep.h"
 
 namespace dorvik::emulator {
 
-namespace {
-uint64_t NowUs() {
-  using namespace std::chrono;
-  return static_cast<uint64_t>(duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count());
-}
-}  // namespace
-
-#define DORVIK_NEED_MEDIUM()                          \
-  do {                                                \
-    if (auto missing = MediumMissing()) return {*missing}; \
-    if (auto busy = BusySense()) return {*busy};      \
-  } while (0)
-
-#define DORVIK_NEED_WRITABLE()                                               \
-  do {                                                                       \
-    DORVIK_NEED_MEDIUM();                                                    \
-    if (disc_.Traits().recording == Recording::Pressed) return {sense::CannotWriteIncompatibleFormat()}; \
-    if (readOnly_) return {sense::WriteProtected()};                         \
-  } while (0)
-
 VirtualRecorder::Reply VirtualRecorder::ReadCapacity(uint8_t* data, uint32_t length) {
-  DORVIK_NEED_MEDIUM();
+  if (auto s = NotReady()) return {*s};
   std::vector<uint8_t> answer(8, 0);
   const uint32_t end = disc_.ReadableEnd();
   Put32(answer.data(), end ? end - 1 : 0);
@@ -43,12 +24,12 @@ VirtualRecorder::Reply VirtualRecorder::ReadCapacity(uint8_t* data, uint32_t len
 
 VirtualRecorder::Reply VirtualRecorder::ReadDiscInformation(const uint8_t* cdb, uint8_t* data, uint32_t length) {
   if (cdb[1] & 0x07) return {sense::InvalidFieldInCdb()};  // only standard disc information
-  DORVIK_NEED_MEDIUM();
+  if (auto s = NotReady()) return {*s};
   return {Sense::None(), CopyAnswer(DiscInformationAnswer(disc_), Get16(cdb + 7), data, length)};
 }
 
 VirtualRecorder::Reply VirtualRecorder::ReadTrackInformation(const uint8_t* cdb, uint8_t* data, uint32_t length) {
-  DORVIK_NEED_MEDIUM();
+  if (auto s = NotReady()) return {*s};
   Sense why;
   auto answer = TrackInformationAnswer(disc_, cdb[1] & 0x03, Get32(cdb + 2), &why);
   if (!answer) return {why};
@@ -56,7 +37,7 @@ VirtualRecorder::Reply VirtualRecorder::ReadTrackInformation(const uint8_t* cdb,
 }
 
 VirtualRecorder::Reply VirtualRecorder::ReadToc(const uint8_t* cdb, uint8_t* data, uint32_t length) {
-  DORVIK_NEED_MEDIUM();
+  if (auto s = NotReady()) return {*s};
   uint8_t format = cdb[2] & 0x0F;
   if (format == 0 && (cdb[9] >> 6)) format = cdb[9] >> 6;  // the older place of the format field
   std::vector<uint8_t> answer;
@@ -66,7 +47,7 @@ VirtualRecorder::Reply VirtualRecorder::ReadToc(const uint8_t* cdb, uint8_t* dat
 }
 
 VirtualRecorder::Reply VirtualRecorder::Read10(const uint8_t* cdb, uint8_t* data, uint32_t length) {
-  DORVIK_NEED_MEDIUM();
+  if (auto s = NotReady()) return {*s};
   const uint32_t lba = Get32(cdb + 2);
   const uint32_t count = Get16(cdb + 7);
   if (count == 0) return {};
@@ -86,7 +67,7 @@ VirtualRecorder::Reply VirtualRecorder::Read10(const uint8_t* cdb, uint8_t* data
 }
 
 VirtualRecorder::Reply VirtualRecorder::ReadCd(const uint8_t* cdb, uint8_t* data, uint32_t length) {
-  DORVIK_NEED_MEDIUM();
+  if (auto s = NotReady()) return {*s};
   if (cdb[1] & 0x01) return {sense::InvalidFieldInCdb()};  // relative addressing is obsolete
   const uint8_t sectorType = (cdb[1] >> 2) & 0x07;
   const uint8_t flags = cdb[9];
@@ -130,7 +111,7 @@ VirtualRecorder::Reply VirtualRecorder::ReadCd(const uint8_t* cdb, uint8_t* data
 }
 
 VirtualRecorder::Reply VirtualRecorder::Write10(const uint8_t* cdb, const uint8_t* data, uint32_t length) {
-  DORVIK_NEED_WRITABLE();
+  if (auto s = NotWritable()) return {*s};
   const uint32_t lba = Get32(cdb + 2);
   const uint32_t count = Get16(cdb + 7);
   if (count == 0) return {};
@@ -162,7 +143,7 @@ VirtualRecorder::Reply VirtualRecorder::Write10(const uint8_t* cdb, const uint8_
     const double scale = platform::TimeScale();
     const uint64_t needUs = static_cast<uint64_t>(count * 2048.0 * 1000.0 / speed * scale);
     const uint64_t bufferUs = static_cast<uint64_t>(options_.bufferBlocks * 2048.0 * 1000.0 / speed * scale);
-    const uint64_t now = NowUs();
+    const uint64_t now = SteadyMicroseconds();
     const uint64_t drained = std::max(writeDrainedUs_, now);
     if (drained > now && drained - now + needUs > bufferUs) return {sense::LongWriteInProgress()};
     writeDrainedUs_ = drained + needUs;
@@ -185,7 +166,7 @@ VirtualRecorder::Reply VirtualRecorder::Write10(const uint8_t* cdb, const uint8_
 }
 
 VirtualRecorder::Reply VirtualRecorder::ReserveTrack(const uint8_t* cdb) {
-  DORVIK_NEED_WRITABLE();
+  if (auto s = NotWritable()) return {*s};
   if (cdb[1] & 0x01) return {sense::InvalidFieldInCdb()};  // address reservation is not offered
   Sense s = disc_.Reserve(Get32(cdb + 5));
   if (s.Good()) stateDirty_ = true;
@@ -193,9 +174,9 @@ VirtualRecorder::Reply VirtualRecorder::ReserveTrack(const uint8_t* cdb) {
 }
 
 VirtualRecorder::Reply VirtualRecorder::SynchronizeCache(const uint8_t* cdb) {
-  DORVIK_NEED_MEDIUM();
+  if (auto s = NotReady()) return {*s};
   const bool immediate = (cdb[1] & 0x02) != 0;
-  const uint64_t now = NowUs();
+  const uint64_t now = SteadyMicroseconds();
   const uint64_t pendingUs = writeDrainedUs_ > now ? writeDrainedUs_ - now : 0;
   if (!immediate && pendingUs) {
     // Emulated speed: the flush takes as long as the buffer needs.
@@ -214,7 +195,7 @@ VirtualRecorder::Reply VirtualRecorder::SynchronizeCache(const uint8_t* cdb) {
 }
 
 VirtualRecorder::Reply VirtualRecorder::CloseTrackSession(const uint8_t* cdb) {
-  DORVIK_NEED_WRITABLE();
+  if (auto s = NotWritable()) return {*s};
   const bool immediate = (cdb[1] & 0x01) != 0;
   const uint8_t function = cdb[2] & 0x07;
   const uint16_t track = Get16(cdb + 4);
@@ -245,7 +226,7 @@ VirtualRecorder::Reply VirtualRecorder::CloseTrackSession(const uint8_t* cdb) {
 }
 
 VirtualRecorder::Reply VirtualRecorder::Blank(const uint8_t* cdb) {
-  DORVIK_NEED_WRITABLE();
+  if (auto s = NotWritable()) return {*s};
   const bool immediate = (cdb[1] & 0x10) != 0;
   const uint8_t type = cdb[1] & 0x07;
   if (type > 1) return {sense::InvalidFieldInCdb()};
@@ -259,7 +240,7 @@ VirtualRecorder::Reply VirtualRecorder::Blank(const uint8_t* cdb) {
 }
 
 VirtualRecorder::Reply VirtualRecorder::FormatUnit(const uint8_t* cdb, const uint8_t* data, uint32_t length) {
-  DORVIK_NEED_WRITABLE();
+  if (auto s = NotWritable()) return {*s};
   if (!(cdb[1] & 0x10) || (cdb[1] & 0x07) != 1) return {sense::InvalidFieldInCdb()};
   if (!data || length < 12) return {sense::ParameterListLengthError()};
   if (Get16(data + 2) != 8) return {sense::ParameterListLengthError()};

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 
 #include "emulator/bytes.h"
+#include "emulator/steady_clock.h"
 #include "emulator/disc_state_file.h"
 #include "platform/files.h"
 #include "platform/sleep.h"
@@ -13,11 +13,6 @@
 namespace dorvik::emulator {
 
 namespace {
-
-uint64_t NowUs() {
-  using namespace std::chrono;
-  return static_cast<uint64_t>(duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count());
-}
 
 // The CDB length of each command group.
 uint8_t CdbLengthOf(uint8_t opcode) {
@@ -200,7 +195,7 @@ std::optional<Sense> VirtualRecorder::MediumMissing() const {
 }
 
 std::optional<Sense> VirtualRecorder::BusySense() const {
-  const uint64_t now = NowUs();
+  const uint64_t now = SteadyMicroseconds();
   if (now >= busyUntilUs_) return std::nullopt;
   Sense s = busySense_;
   const uint64_t span = std::max<uint64_t>(busyUntilUs_ - busyStartUs_, 1);
@@ -209,8 +204,20 @@ std::optional<Sense> VirtualRecorder::BusySense() const {
   return s;
 }
 
+std::optional<Sense> VirtualRecorder::NotReady() const {
+  if (auto missing = MediumMissing()) return missing;
+  return BusySense();
+}
+
+std::optional<Sense> VirtualRecorder::NotWritable() const {
+  if (auto s = NotReady()) return s;
+  if (disc_.Traits().recording == Recording::Pressed) return sense::CannotWriteIncompatibleFormat();
+  if (readOnly_) return sense::WriteProtected();
+  return std::nullopt;
+}
+
 void VirtualRecorder::StartBusy(uint32_t nominalMs, Sense sense) {
-  busyStartUs_ = NowUs();
+  busyStartUs_ = SteadyMicroseconds();
   busyUntilUs_ = busyStartUs_ + platform::ScaledMicroseconds(nominalMs);
   busySense_ = sense;
 }

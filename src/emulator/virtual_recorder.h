@@ -100,6 +100,8 @@ class VirtualRecorder final : public ScsiDevice {
   const Disc* UsableDisc() const;  // loaded and readable by this drive model
   std::optional<Sense> MediumMissing() const;
   std::optional<Sense> BusySense() const;
+  std::optional<Sense> NotReady() const;     // no usable medium, or busy
+  std::optional<Sense> NotWritable() const;  // NotReady, a pressed disc, or a read-only file
   void StartBusy(uint32_t nominalMs, Sense sense);
   DriveView View() const;
   std::vector<uint16_t> WriteSpeedsKbs() const;

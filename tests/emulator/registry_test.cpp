@@ -55,10 +55,16 @@ TEST(VirtualRegistry, OptionsAndFaultsComeFromTheEnvironment) {
     EXPECT_EQ(Vuz_IsDeviceReady(), DORVIK_OK);
   }
   // A bad script or option makes no recorder rather than a wrong one.
-  ::setenv("DORVIK_VIRTUAL_FAULTS", "zz=1/2", 1);
-  {
+  for (const char* bad : {"zz=1/2", "2A=0/0/0", "2A@0=3/0/0"}) {
+    ::setenv("DORVIK_VIRTUAL_FAULTS", bad, 1);
     LibraryRestart library(dir / "a.img");
-    EXPECT_EQ(Vuz_SetDevice(FirstVirtualId()), DORVIK_E_NO_DEVICE);
+    EXPECT_EQ(Vuz_SetDevice(FirstVirtualId()), DORVIK_E_NO_DEVICE) << bad;
+  }
+  ::unsetenv("DORVIK_VIRTUAL_FAULTS");
+  for (const char* bad : {"model=floppy", "capacity=0", "colour=red", "tao=maybe"}) {
+    ::setenv("DORVIK_VIRTUAL_OPTIONS", bad, 1);
+    LibraryRestart library(dir / "a.img");
+    EXPECT_EQ(Vuz_SetDevice(FirstVirtualId()), DORVIK_E_NO_DEVICE) << bad;
   }
   ::unsetenv("DORVIK_VIRTUAL_FAULTS");
   ::unsetenv("DORVIK_VIRTUAL_OPTIONS");
