@@ -235,6 +235,27 @@ TEST_F(ImageFileDeviceTest, ForeignDamagedAndMissingFilesAreRefusedQuietly) {
   EXPECT_EQ(17u, Be32(track + 24));
 }
 
+TEST_F(ImageFileDeviceTest, DriveInImageModeReadsTheImageAsADisc) {
+  DORVIK_REQUIRE_TOOL("genisoimage");
+  const Bytes iso = ReadAll(Genisoimage());
+  WriteAll(dir_ / "mode2.raw", MakeRaw(iso, Raw::Mode2Form1, false));
+  Drive drive;
+  ASSERT_TRUE(drive.OpenImage(dir_ / "mode2.raw"));
+  EXPECT_TRUE(drive.ImageMode());
+  EXPECT_EQ(dir_ / "mode2.raw", drive.ImagePath());
+  // The track record the drive layer makes from the image's full TOC
+  // agrees with the device's own.
+  uint8_t fromToc[36] = {};
+  ASSERT_EQ(0, drive.TrackInfoFromToc(fromToc, 1, 1));
+  EXPECT_EQ(0u, Be32(fromToc + 8));
+  EXPECT_EQ(iso.size() / 2048, Be32(fromToc + 24));
+  EXPECT_EQ(2, fromToc[6] & 0x0F);
+  uint8_t sector[2048];
+  ASSERT_EQ(0, drive.ReadUserSectors(sector, sizeof sector, 1, 16));
+  EXPECT_EQ(0, std::memcmp(sector, &iso[16 * 2048], 2048));
+  EXPECT_EQ(1, drive.FileSystemKind(0) & 1) << "ISO 9660 found through Read10";
+}
+
 TEST(ImageMsf, BlockCountsTurnIntoTimePositions) {
   const Msf zero = BlocksToMsf(0);
   EXPECT_EQ(0, zero.hour);
