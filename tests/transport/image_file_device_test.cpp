@@ -256,19 +256,5 @@ TEST_F(ImageFileDeviceTest, DriveInImageModeReadsTheImageAsADisc) {
   EXPECT_EQ(1, drive.FileSystemKind(0) & 1) << "ISO 9660 found through Read10";
 }
 
-TEST(ImageMsf, BlockCountsTurnIntoTimePositions) {
-  const Msf zero = BlocksToMsf(0);
-  EXPECT_EQ(0, zero.hour);
-  EXPECT_EQ(0, zero.minute);
-  EXPECT_EQ(2, zero.second);
-  const Msf hour = BlocksToMsf(405000 - 150);
-  EXPECT_EQ(1, hour.hour);
-  EXPECT_EQ(0, hour.minute);
-  const Msf leadIn = BlocksToMsf(-45150);
-  EXPECT_EQ(90, leadIn.minute);
-  for (int64_t n : {0, 1, 149, 150, 4499, 333000, 405000, 1000000})
-    EXPECT_EQ(n, MsfToLba(BlocksToMsf(n).hour, BlocksToMsf(n).minute, BlocksToMsf(n).second, BlocksToMsf(n).frame));
-}
-
 }  // namespace
 }  // namespace dorvik
