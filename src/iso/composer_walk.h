@@ -24,7 +24,8 @@ struct ImageComposer::Walk {
   uint32_t lastFileSectors = 0;
 };
 
-// A fresh temporary file name; empty when none can be had.
+// A fresh temporary file, created empty and ours alone; empty when none
+// can be had.
 std::string NewTemporaryName();
 
 }  // namespace dorvik::iso

@@ -13,7 +13,7 @@ namespace dorvik::iso {
 
 class DirectoryBuffer {
  public:
-  // tempName gives a fresh file name when the buffer has to spill.
+  // tempName gives a fresh file (created, empty) when the buffer has to spill.
   explicit DirectoryBuffer(std::string (*tempName)());
   ~DirectoryBuffer();
   DirectoryBuffer(const DirectoryBuffer&) = delete;

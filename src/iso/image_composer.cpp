@@ -2,12 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
-#include <set>
 #include <vector>
 
-#include "collection/temp_names.h"
 #include "iso/composer_walk.h"
 #include "iso/iso_fields.h"
+#include "iso/temporary_files.h"
 #include "iso/volume_descriptors.h"
 #include "platform/files.h"
 
@@ -68,7 +67,7 @@ void AppendSectors(BufferedWriter& out, const std::string& path) {
 
 }  // namespace
 
-std::string NewTemporaryName() { return MakeTempFileName(); }
+std::string NewTemporaryName() { return ReserveTemporaryFile(); }
 
 ImageComposer::ImageComposer() = default;
 
@@ -113,11 +112,10 @@ bool ImageComposer::Compose(const std::string& layoutPath, uint32_t session, uin
 
   if (!LayoutFileReadable(layoutPath)) return false;
   try {
-    // Nine distinct names up front: each Compose starts from fresh files.
-    std::set<std::string> taken;
+    // Nine fresh files up front, each created on the spot so no other
+    // composer, here or in another process, can take the same name.
     for (auto& path : temp_) {
-      do path = NewTemporaryName();
-      while (!path.empty() && !taken.insert(path).second);
+      path = NewTemporaryName();
       if (path.empty()) return false;
     }
 

@@ -20,7 +20,13 @@ class FileError : public std::runtime_error {
 
 class LargeFile {
  public:
-  enum class Mode { Read, ReadWrite, Create /* read-write, truncated or new */, Append };
+  enum class Mode {
+    Read,
+    ReadWrite,
+    Create /* read-write, truncated or new */,
+    Append,
+    CreateNew /* read-write, fails when the file exists: reserves a name */
+  };
   enum class Origin { Begin, Current, End };
 
   LargeFile() = default;

@@ -1,7 +1,10 @@
 // Layouts composed from hand-built workspaces: where directories, path
 // tables and file data land, and what the stream hands out.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -301,6 +304,37 @@ TEST(ComposedLayout, ComposingAgainStartsFresh) {
     composer.ReadNextSector(sector, 2048);
   }
   EXPECT_EQ(1, sector[0]) << "the stream restarted at sector 0";
+}
+
+}  // namespace
+}  // namespace dorvik::test
+
+namespace dorvik::test {
+namespace {
+
+// After fork both processes draw the very same temporary names; each must
+// still end up with files of its own.
+TEST(TemporaryFiles, TwoProcessesWithTheSameNameSequenceComposeApart) {
+  HandWorkspace mine, theirs;
+  mine.Record("", mine.Source("s", "MINE"), "m.txt");
+  theirs.Record("", theirs.Source("s", "THEIRS"), "t.txt");
+  auto composeRepeatedly = [](const HandWorkspace& workspace, char first) {
+    for (int i = 0; i < 60; ++i) {
+      ComposedImage image;
+      Compose(image, workspace);
+      if (!image.ok || image.Sector(image.composer.FirstFileSector())[0] != first) return false;
+    }
+    return true;
+  };
+  std::fflush(nullptr);
+  const pid_t child = fork();
+  ASSERT_NE(-1, child);
+  if (child == 0) _exit(composeRepeatedly(theirs, 'T') ? 0 : 1);
+  const bool ok = composeRepeatedly(mine, 'M');
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(ok);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 }  // namespace

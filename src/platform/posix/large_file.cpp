@@ -39,6 +39,7 @@ void LargeFile::Open(const std::string& path, Mode mode) {
     case Mode::ReadWrite: flags |= O_RDWR; break;
     case Mode::Create: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
     case Mode::Append: flags |= O_WRONLY | O_CREAT | O_APPEND; break;
+    case Mode::CreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
   }
   fd_ = ::open(path.c_str(), flags, 0644);
   if (fd_ < 0) Fail("cannot open");
