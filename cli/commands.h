@@ -20,5 +20,11 @@ inline constexpr int kExitUsage = 2;
 
 int RunImage(const std::vector<std::string>& args);
 extern const char kImageUsage[];
+int RunDevices(const std::vector<std::string>& args);
+extern const char kDevicesUsage[];
+int RunInfo(const std::vector<std::string>& args);
+extern const char kInfoUsage[];
+int RunErase(const std::vector<std::string>& args);
+extern const char kEraseUsage[];
 
 }  // namespace dorvik::cli

@@ -11,6 +11,9 @@ namespace {
 
 const Command kCommands[] = {
     {"image", "compose files and folders into an ISO 9660 + Joliet image file", kImageUsage, &RunImage},
+    {"devices", "list the recorders", kDevicesUsage, &RunDevices},
+    {"info", "show the disc in a recorder", kInfoUsage, &RunInfo},
+    {"erase", "erase a rewritable disc", kEraseUsage, &RunErase},
 };
 
 void PrintHelp(std::FILE* out) {
