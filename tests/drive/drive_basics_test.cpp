@@ -84,18 +84,11 @@ TEST(DriveBasics, EjectAllowsRemovalFirst) {
   EXPECT_EQ(c.t.commands[1].cdb, (Bytes{0x1B, 0, 0, 0, 0x02, 0}));
 }
 
-TEST(DriveBasics, FailureKeepsTheTransportsSense) {
-  Constructed c;
-  SenseResult s{};
-  s.senseKey = 2;
-  s.asc = 0x3A;
-  c.t.Queue(0x00, {{}, true, s});
-  EXPECT_EQ(c.r->IsReady(), 1);
-  EXPECT_EQ(c.r->LastSense().senseKey, 2);
-  EXPECT_EQ(c.r->LastSense().asc, 0x3A);
-}
+TEST(DriveBasics, DrivesWithoutATransportAnswerWithoutSending) {
+  Recorder orphan(5, nullptr);  // a platform that offered no transport
+  EXPECT_EQ(orphan.IsReady(), 1);
+  EXPECT_EQ(orphan.DriveClass(), 10u);
 
-TEST(DriveBasics, InertEntryAnswersWithoutATransport) {
   Recorder inert(0, nullptr);
   uint8_t buf[kInquiryLength];
   EXPECT_TRUE(inert.ImageMode());
@@ -245,23 +238,6 @@ TEST(DriveBasics, CurrentProfileFallsBackToDiscInformation) {
   const auto rdi = c.t.CommandsWith(0x51).back();
   EXPECT_EQ(rdi.cdb, (Bytes{0x51, 0, 0, 0, 0, 0, 0, 0x02, 0x22, 0}));
   EXPECT_EQ(rdi.dataLength, 546u);
-}
-
-TEST(DriveBasics, NoTransportFailsEveryCommand) {
-  Recorder orphan(5, nullptr);
-  EXPECT_EQ(orphan.IsReady(), 1);
-  uint8_t buf[kInquiryLength];
-  EXPECT_EQ(orphan.Inquiry(buf), 1);
-  EXPECT_EQ(orphan.DriveClass(), 10u);
-}
-
-TEST(DriveBasics, LockVolumeForwardsToTheTransport) {
-  Constructed c;
-  c.r->LockVolume(true);
-  c.r->LockVolume(false);
-  ASSERT_EQ(c.t.locks.size(), 2u);
-  EXPECT_EQ(c.t.locks[0], (std::pair<DeviceId, uint32_t>{4, 1}));
-  EXPECT_EQ(c.t.locks[1], (std::pair<DeviceId, uint32_t>{4, 0}));
 }
 
 }  // namespace
