@@ -108,22 +108,23 @@ void LargeFile::SetLength(uint64_t length) {
   if (::ftruncate(fd_, static_cast<off_t>(length)) != 0) Fail("cannot set the length of");
 }
 
-void LargeFile::LockRange(uint64_t offset, uint64_t length) {
+namespace {
+int SetRangeLock(int fd, short type, uint64_t offset, uint64_t length) {
   struct flock fl {};
-  fl.l_type = F_WRLCK;
+  fl.l_type = type;
   fl.l_whence = SEEK_SET;
   fl.l_start = static_cast<off_t>(offset);
   fl.l_len = static_cast<off_t>(length);
-  if (::fcntl(fd_, F_SETLK, &fl) != 0) Fail("cannot lock");
+  return ::fcntl(fd, F_SETLK, &fl);
+}
+}  // namespace
+
+void LargeFile::LockRange(uint64_t offset, uint64_t length) {
+  if (SetRangeLock(fd_, F_WRLCK, offset, length) != 0) Fail("cannot lock");
 }
 
 void LargeFile::UnlockRange(uint64_t offset, uint64_t length) {
-  struct flock fl {};
-  fl.l_type = F_UNLCK;
-  fl.l_whence = SEEK_SET;
-  fl.l_start = static_cast<off_t>(offset);
-  fl.l_len = static_cast<off_t>(length);
-  if (::fcntl(fd_, F_SETLK, &fl) != 0) Fail("cannot unlock");
+  if (SetRangeLock(fd_, F_UNLCK, offset, length) != 0) Fail("cannot unlock");
 }
 
 void LargeFile::Flush() {
