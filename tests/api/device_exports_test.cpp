@@ -64,3 +64,23 @@ TEST(DeviceExports, SettingsAndInformation) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DeviceExports, TrayAndReadinessOnASoftwareRecorder) {
+  dorvik::test::TempFolder dir;
+  dorvik::test::LibraryRestart lib(dir / "a.img:cd-r");
+  ASSERT_EQ(Vuz_SetDevice(1), 1);
+  EXPECT_EQ(Vuz_IsDeviceReady(), 1);
+  EXPECT_EQ(Vuz_Unload(), 1);
+  EXPECT_EQ(Vuz_IsDeviceReady(), -15);  // tray open: no medium
+  int32_t blank, writable, profile;
+  EXPECT_EQ(Vuz_GetDiscInfo(&blank, &writable, &profile), -15);
+  EXPECT_EQ(Vuz_Load(), 1);
+  EXPECT_EQ(Vuz_IsDeviceReady(), 1);
+  char vendor[8], product[16];
+  ASSERT_EQ(Vuz_GetVendorProductStrings(vendor, product), 1);
+  EXPECT_EQ(std::string(vendor, 6), "DORVIK");
+}
+
+}  // namespace
