@@ -24,9 +24,9 @@
 #include <vector>
 
 #include "api/library.h"
+#include "collection/temp_names.h"
 #include "dorvik.h"
 #include "iso/image_composer.h"
-#include "iso/temporary_files.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -68,7 +68,7 @@ int ComposeChild(const fs::path& tree, int fd) {
   const auto collectStart = Clock::now();
   Vuz_AddFiles(tree.c_str(), "\\", 0);
   dorvik::FileCollection& collection = *dorvik::Library::Get().collection;
-  const std::string layout = dorvik::iso::ReserveTemporaryFile("bcd");
+  const std::string layout = dorvik::ReserveTempFileName("bcd");
   collection.PrepareForWrite(layout, false, "BENCH");
   const double collect = Seconds(collectStart);
   const auto composeStart = Clock::now();

@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "api/library.h"
+#include "collection/temp_names.h"
 #include "commands.h"
 #include "dorvik.h"
 #include "iso/image_composer.h"
 #include "iso/iso_fields.h"
-#include "iso/temporary_files.h"
 #include "platform/files.h"
 #include "platform/large_file.h"
 #include "progress_bar.h"
@@ -144,7 +144,7 @@ int Run(const ImageOptions& o) {
     Vuz_AddFiles(source.c_str(), "\\", o.mp3Only ? 1 : 0);
   }
   FileCollection& collection = *Library::Get().collection;
-  const std::string layout = iso::ReserveTemporaryFile("bcd");
+  const std::string layout = ReserveTempFileName("bcd");
   if (layout.empty()) {
     std::fprintf(stderr, "dorvik image: no temporary folder\n");
     return kExitFailed;

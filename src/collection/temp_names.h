@@ -21,4 +21,11 @@ std::string CreateWorkspaceFolder();
 // temporary directory.
 std::string MakeTempFileName(const std::string& extension = "");
 
+// Like MakeTempFileName, but the file is created, empty and exclusively, by
+// this call, so it is ours alone: every process draws the same names from
+// 1000, and a name that was merely free when chosen may be chosen by another
+// process as well. A taken name moves on to the next one. Empty when no file
+// could be created.
+std::string ReserveTempFileName(const std::string& extension = "");
+
 }  // namespace dorvik

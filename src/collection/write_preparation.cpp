@@ -15,14 +15,7 @@ void FileCollection::PrepareForWrite(const std::string& layoutPath, bool playlis
   std::lock_guard lock(mutex_);
   const bool usable = WorkspaceUsable();
   if (playlist) {
-    PreparePlaylistFile();
-    if (playlistPath_.empty()) return;
-    try {
-      platform::RemoveFile(playlistPath_);
-      LargeFile(playlistPath_, LargeFile::Mode::Create);
-    } catch (const platform::FileError&) {
-      return;  // no playlist, and so no layout file either
-    }
+    if (PreparePlaylistFile().empty()) return;  // no playlist, and so no layout file either
     if (usable) {
       WritePlaylist(workspace_);
       AppendCatalogueRecord(WithSeparator(workspace_) + kCatalogueFileName, {playlistPath_, kPlaylistName});
@@ -32,8 +25,9 @@ void FileCollection::PrepareForWrite(const std::string& layoutPath, bool playlis
 }
 
 std::string FileCollection::PreparePlaylistFile() {
-  if (playlistPath_.empty()) playlistPath_ = MakeTempFileName("m3u");
-  if (playlistPath_.empty()) return {};
+  // The first playlist's file is created as its name is chosen, so a process
+  // drawing the same name sequence cannot take it too; later ones empty it.
+  if (playlistPath_.empty()) return playlistPath_ = ReserveTempFileName("m3u");
   try {
     platform::RemoveFile(playlistPath_);
     LargeFile(playlistPath_, LargeFile::Mode::Create);

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <vector>
 
+#include "collection/temp_names.h"
 #include "iso/composer_walk.h"
 #include "iso/iso_fields.h"
-#include "iso/temporary_files.h"
 #include "iso/volume_descriptors.h"
 #include "platform/files.h"
 
@@ -67,7 +67,7 @@ void AppendSectors(BufferedWriter& out, const std::string& path) {
 
 }  // namespace
 
-std::string NewTemporaryName() { return ReserveTemporaryFile(); }
+std::string NewTemporaryName() { return ReserveTempFileName(); }
 
 ImageComposer::ImageComposer() = default;
 
