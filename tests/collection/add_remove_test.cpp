@@ -1,73 +1,49 @@
-// Adding and removing as the host sees it: which records and folders the
-// workspace holds afterwards.
-#include <sys/stat.h>
-
-#include "collection/catalogue_walker.h"
+// Adding and removing as the host sees it, directly and through the C
+// exports: which records and folders the workspace holds afterwards.
+#include "api/library.h"
 #include "collection_fixture.h"
+#include "dorvik.h"
 #include "iso/previous_session_descriptor.h"
 
 namespace dorvik::test {
 namespace {
 
-using Strings = std::vector<std::string>;
-
-TEST_F(CollectionTest, TargetsAreNormalisedToDiscFolders) {
-  WriteFile(src + "/a.txt");
-  WriteFile(src + "/b.txt");
-  WriteFile(src + "/c.txt");
-  collection->AddFiles(src + "/a.txt", "", false);
-  collection->AddFiles(src + "/b.txt", "\\", false);
-  collection->AddFiles(src + "/c.txt", "MUSIC", false);
-  EXPECT_EQ(Names(), (Strings{"a.txt", "b.txt"}));
-  EXPECT_EQ(Names("MUSIC"), (Strings{"c.txt"}));
+TEST_F(CollectionTest, TargetsAreNormalisedAndNamesRecordedOnce) {
+  for (const char* name : {"a.mp3", "b.mp3", "c.mp3", "other/c.mp3", "x/C.MP3"}) WriteFile(src + "/" + name);
+  collection->AddFiles(src + "/a.mp3", "", false);
+  collection->AddFiles(src + "/b.mp3", "\\", false);
+  collection->AddFiles(src + "/c.mp3", "MUSIC", false);
+  EXPECT_EQ(Names(), (Strings{"a.mp3", "b.mp3"}));
+  // The same name again, from anywhere, is a duplicate; another case is not.
+  collection->AddFiles(src + "/c.mp3", "\\MUSIC\\", false);
+  collection->AddFiles(src + "/other/c.mp3", "MUSIC\\", false);
+  collection->AddFiles(src + "/x/C.MP3", "\\MUSIC", false);
+  EXPECT_EQ(Records("MUSIC"), (std::vector<CatalogueRecord>{{src + "/c.mp3", "c.mp3"}, {src + "/x/C.MP3", "C.MP3"}}));
   // A missing source still leaves its target folders behind.
   collection->AddFiles(src + "/none", "X\\Y", false);
   EXPECT_TRUE(fs::is_directory(Workspace() + "/X/Y"));
   EXPECT_TRUE(Records("X/Y").empty());
 }
 
-TEST_F(CollectionTest, SameNameInAFolderIsRecordedOnce) {
-  WriteFile(src + "/a.mp3", "one");
-  WriteFile(src + "/other/a.mp3", "two");
-  collection->AddFiles(src + "/a.mp3", "\\M\\", false);
-  collection->AddFiles(src + "/a.mp3", "\\M\\", false);
-  collection->AddFiles(src + "/other/a.mp3", "\\M\\", false);
-  auto records = Records("M");
-  ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].source, src + "/a.mp3");
-  // Names are compared case-sensitively: A.MP3 is another file.
-  WriteFile(src + "/x/A.MP3");
-  collection->AddFiles(src + "/x/A.MP3", "\\M\\", false);
-  EXPECT_EQ(Names("M"), (Strings{"a.mp3", "A.MP3"}));
-}
-
-TEST_F(CollectionTest, FolderIsMirroredWithItsFilesInNameOrder) {
-  WriteFile(src + "/Album/b.txt");
-  WriteFile(src + "/Album/a.txt");
-  WriteFile(src + "/Album/Disc 2/c.txt");
-  fs::create_directories(src + "/Album/Empty");
-  collection->AddFiles(src + "/Album/", "\\", false);  // trailing separator like none
-  auto records = Records("Album");
-  ASSERT_EQ(records.size(), 2u);
-  EXPECT_EQ(records[0], (CatalogueRecord{src + "/Album/a.txt", "a.txt"}));
-  EXPECT_EQ(Names("Album/Disc 2"), (Strings{"c.txt"}));
-  EXPECT_EQ(LayoutPaths(), (Strings{"\\Album\\", "\\Album\\Disc 2\\", "\\Album\\Disc 2\\c.txt",
-                                    "\\Album\\Empty\\", "\\Album\\a.txt", "\\Album\\b.txt"}));
-}
-
-TEST_F(CollectionTest, AddingAFolderAgainReplacesIt) {
-  WriteFile(src + "/D/one.txt");
-  WriteFile(src + "/D/sub/two.txt");
+TEST_F(CollectionTest, FolderIsMirroredAndReplacedWhenAddedAgain) {
+  WriteFile(src + "/D/b.txt");
+  WriteFile(src + "/D/a.txt");
+  WriteFile(src + "/D/sub/c.txt");
+  fs::create_directories(src + "/D/Empty");
   WriteFile(src + "/loose.txt");
-  collection->AddFiles(src + "/D", "\\", false);
+  collection->AddFiles(src + "/D/", "\\", false);  // a trailing separator is no different
+  EXPECT_EQ(Records("D")[0], (CatalogueRecord{src + "/D/a.txt", "a.txt"}));
+  EXPECT_EQ(LayoutPaths(), (Strings{"\\D\\", "\\D\\Empty\\", "\\D\\a.txt", "\\D\\b.txt", "\\D\\sub\\",
+                                    "\\D\\sub\\c.txt"}));
   collection->AddFiles(src + "/loose.txt", "\\D\\sub\\", false);
   collection->AddFiles(src + "/loose.txt", "\\D\\extra\\", false);
-  EXPECT_EQ(Names("D/sub"), (Strings{"two.txt", "loose.txt"}));
-  fs::remove(src + "/D/one.txt");
-  WriteFile(src + "/D/three.txt");
+  EXPECT_EQ(Names("D/sub"), (Strings{"c.txt", "loose.txt"}));
+  // Adding it again replaces the folder, files added in between included.
+  fs::remove(src + "/D/a.txt");
+  WriteFile(src + "/D/new.txt");
   collection->AddFiles(src + "/D", "\\", false);
-  EXPECT_EQ(Names("D"), (Strings{"three.txt"}));
-  EXPECT_EQ(Names("D/sub"), (Strings{"two.txt"}));
+  EXPECT_EQ(Names("D"), (Strings{"b.txt", "new.txt"}));
+  EXPECT_EQ(Names("D/sub"), (Strings{"c.txt"}));
   EXPECT_FALSE(fs::exists(Workspace() + "/D/extra"));
 }
 
@@ -81,20 +57,14 @@ TEST_F(CollectionTest, Mp3SwitchKeepsOnlyMp3FilesButEveryFolder) {
   EXPECT_EQ(Names("T/sub"), (Strings{"c.Mp3"}));
   EXPECT_TRUE(fs::is_directory(Workspace() + "/T/wavs"));
   EXPECT_TRUE(Records("T/wavs").empty());
-
   collection->AddFiles(src + "/T/b.wav", "\\", true);
   collection->AddFiles(src + "/T/sub/c.Mp3", "\\", true);
-  EXPECT_EQ(Names(), (Strings{"c.Mp3"}));
-}
-
-TEST(CollectionMp3, TestLooksAtTheTrimmedUpperCasedEnd) {
-  EXPECT_TRUE(IsMp3("song.mp3"));
-  EXPECT_TRUE(IsMp3("  /x/SONG.Mp3 \t"));
-  EXPECT_FALSE(IsMp3(".mp3"));
-  EXPECT_FALSE(IsMp3(" .mp3 "));
-  EXPECT_TRUE(IsMp3("a.mp3"));
-  EXPECT_FALSE(IsMp3("a.wav"));
-  EXPECT_FALSE(IsMp3("a.mp3x"));
+  // A previous-session entry is neither filtered nor tested for duplicates.
+  const uint8_t date[7] = {106, 5, 17, 10, 20, 30, 32};
+  const std::string old = MakeFileDescriptor("OLD.TXT", date, 5000, 300);
+  collection->AddFiles(old, "\\", true);
+  collection->AddFiles(old, "\\", true);
+  EXPECT_EQ(Names(), (Strings{"c.Mp3", "OLD.TXT", "OLD.TXT"}));
 }
 
 TEST_F(CollectionTest, RemovalTakesTheExactNameAndKeepsTheOrder) {
@@ -103,76 +73,45 @@ TEST_F(CollectionTest, RemovalTakesTheExactNameAndKeepsTheOrder) {
     collection->AddFiles(src + "/" + n, "\\MUSIC\\", false);
   }
   collection->DeleteFiles("\\MUSIC\\A.MP3", false);
+  collection->DeleteFiles("\\nowhere\\m.mp3", false);
   EXPECT_EQ(Names("MUSIC"), (Strings{"z.mp3", "a.mp3", "m.mp3"}));
   collection->DeleteFiles("\\MUSIC\\a.mp3", false);
   EXPECT_EQ(Names("MUSIC"), (Strings{"z.mp3", "m.mp3"}));
   collection->DeleteFiles("MUSIC\\z.mp3", false);
   EXPECT_EQ(Names("MUSIC"), (Strings{"m.mp3"}));
-  collection->DeleteFiles("\\nowhere\\m.mp3", false);
-  EXPECT_EQ(Names("MUSIC"), (Strings{"m.mp3"}));
-
-  WriteFile(src + "/r.txt");
-  collection->AddFiles(src + "/r.txt", "", false);
-  collection->DeleteFiles("r.txt", false);
-  EXPECT_TRUE(Records().empty());
-
   collection->DeleteFiles("\\MUSIC", true);
   EXPECT_FALSE(fs::exists(Workspace() + "/MUSIC"));
   EXPECT_TRUE(fs::is_directory(Workspace()));
 }
 
-TEST_F(CollectionTest, ClearStartsANewEmptyWorkspace) {
-  WriteFile(src + "/a.txt");
-  collection->AddFiles(src + "/a.txt", "\\A\\", false);
-  const std::string old = Workspace();
-  collection->Clear();
-  EXPECT_NE(Workspace(), old);
-  EXPECT_FALSE(fs::exists(old));
-  EXPECT_TRUE(fs::is_empty(Workspace()));
-  EXPECT_TRUE(LayoutPaths().empty());
-}
-
-TEST_F(CollectionTest, RemovingTheRootLeavesNoWorkspaceUntilCleared) {
-  WriteFile(src + "/a.txt");
-  collection->AddFiles(src + "/a.txt", "", false);
-  const std::string old = Workspace();
-  collection->DeleteFiles("\\", true);
-  EXPECT_FALSE(fs::exists(old));
-  EXPECT_EQ(Workspace(), "");
-  collection->AddFiles(src + "/a.txt", "\\B\\", false);
-  EXPECT_FALSE(fs::exists(old));
-  const std::string layout = root / "none.bcd";
-  collection->PrepareForWrite(layout, false, "");
-  EXPECT_FALSE(fs::exists(layout));
-  collection->Clear();
-  collection->AddFiles(src + "/a.txt", "", false);
-  EXPECT_EQ(Names(), (Strings{"a.txt"}));
-}
-
-TEST_F(CollectionTest, FilesOfFourGibibytesAreRefusedOnlyWhenAddedSingly) {
-  const std::string big = src + "/big/huge.bin", edge = src + "/big/edge.bin";
-  WriteFile(big, "");
-  WriteFile(edge, "");
-  fs::resize_file(big, uint64_t(1) << 32);  // sparse: costs no space
-  fs::resize_file(edge, (uint64_t(1) << 32) - 1);
-  collection->AddFiles(big, "", false);
-  collection->AddFiles(edge, "", false);
-  EXPECT_EQ(Names(), (Strings{"edge.bin"}));
-  collection->AddFiles(src + "/big", "", false);
-  EXPECT_EQ(Names("big"), (Strings{"edge.bin", "huge.bin"}));
-}
-
-TEST_F(CollectionTest, SessionEntriesBecomeFoldersAndRecordsWithoutChecks) {
-  const uint8_t date[7] = {106, 5, 17, 10, 20, 30, 32};
-  const std::string file = MakeFileDescriptor("OLD.TXT", date, 5000, 300);
-  collection->AddFiles(MakeFolderDescriptor("OLDDIR"), "\\", false);
-  collection->AddFiles(file, "\\OLDDIR\\", true);  // the MP3 switch does not apply
-  collection->AddFiles(file, "\\OLDDIR\\", true);  // nor the duplicate test
-  EXPECT_TRUE(fs::is_directory(Workspace() + "/OLDDIR"));
-  auto records = Records("OLDDIR");
-  ASSERT_EQ(records.size(), 2u);
-  EXPECT_EQ(records[0], (CatalogueRecord{file, "OLD.TXT"}));
-  EXPECT_EQ(LayoutPaths(), (Strings{"\\OLDDIR\\", "\\OLDDIR\\OLD.TXT", "\\OLDDIR\\OLD.TXT"}));
+// On the library's own collection: null pointers do nothing; clearing
+// starts a new, empty workspace; unloading deletes only the workspace.
+TEST_F(CollectionTest, ExportsBuildRemoveClearAndUnload) {
+  WriteFile(src + "/a.mp3");
+  WriteFile(src + "/b.wav");
+  auto workspace = [] { return Library::Get().collection->GetWorkspacePath(); };
+  std::string ws;
+  {
+    LibraryRestart library;
+    ws = workspace();
+    ASSERT_EQ(ws.rfind(tmp + "/Folder", 0), 0u);
+    EXPECT_EQ(Vuz_AddFiles(src.c_str(), "MUSIC", 1), 1);
+    EXPECT_EQ(ReadCatalogue(ws + "/MUSIC/src/file.ls").size(), 1u);
+    EXPECT_EQ(Vuz_DeleteFiles("\\MUSIC\\src\\a.mp3", 0), 1);
+    EXPECT_TRUE(ReadCatalogue(ws + "/MUSIC/src/file.ls").empty());
+    EXPECT_EQ(Vuz_AddFiles(nullptr, nullptr, 0), 1);
+    EXPECT_EQ(Vuz_DeleteFiles(nullptr, 1), 1);
+    EXPECT_TRUE(fs::is_directory(ws + "/MUSIC/src"));
+    for (auto clear : {&Vuz_ClearFiles, &Vuz_WriteClose}) {
+      EXPECT_EQ(clear(), 1);
+      EXPECT_FALSE(fs::exists(ws));
+      ws = workspace();
+      EXPECT_TRUE(fs::is_empty(ws));
+    }
+    EXPECT_EQ(Vuz_AddFiles(src.c_str(), "\\", 0), 1);
+  }
+  EXPECT_FALSE(fs::exists(ws));
+  EXPECT_TRUE(fs::exists(src + "/a.mp3"));
 }
 
 }  // namespace

@@ -1,14 +1,13 @@
 #pragma once
-// A collection whose temporary directory is private to the test, with a
-// source folder beside it to add files from.
+// A collection whose temporary directory (tmp) is private to the test, with
+// a source folder (src) beside it to add files from.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +19,7 @@
 namespace dorvik::test {
 
 namespace fs = std::filesystem;
+using Strings = std::vector<std::string>;
 
 inline void WriteFile(const std::string& path, const std::string& content = "data") {
   fs::create_directories(fs::path(path).parent_path());
@@ -31,49 +31,33 @@ inline std::string ReadBytes(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// Points TMPDIR at a private folder for the object's life.
+// Points TMPDIR at a folder for the object's life.
 class PrivateTempDir {
  public:
   explicit PrivateTempDir(const std::string& path) {
-    if (const char* old = std::getenv("TMPDIR")) old_ = old, hadOld_ = true;
+    if (const char* old = std::getenv("TMPDIR")) old_ = old;
     ::setenv("TMPDIR", path.c_str(), 1);
   }
-  ~PrivateTempDir() {
-    if (hadOld_) ::setenv("TMPDIR", old_.c_str(), 1);
-    else ::unsetenv("TMPDIR");
-  }
+  ~PrivateTempDir() { old_ ? ::setenv("TMPDIR", old_->c_str(), 1) : ::unsetenv("TMPDIR"); }
 
  private:
-  std::string old_;
-  bool hadOld_ = false;
+  std::optional<std::string> old_;
 };
 
 class CollectionTest : public ::testing::Test {
  protected:
-  CollectionTest() : tmp(root / "tmp"), src(root / "src"), env(MakeDir(tmp)) { MakeDir(src); }
-
-  void SetUp() override { collection = std::make_unique<FileCollection>(); }
-  void TearDown() override { collection.reset(); }
-
-  static std::string MakeDir(const std::string& path) {
-    fs::create_directories(path);
-    return path;
-  }
+  CollectionTest() : tmp(root / "tmp"), src(root / "src"), env((fs::create_directories(tmp), tmp)) {}
 
   std::string Workspace() const { return collection->GetWorkspacePath(); }
-
-  // The records of a disc folder's catalogue ("" or "A/B" host-style).
+  // The records of a disc folder's catalogue ("" or "A/B").
   std::vector<CatalogueRecord> Records(const std::string& folder = "") const {
-    std::string path = Workspace() + (folder.empty() ? "" : "/" + folder) + "/file.ls";
-    return ReadCatalogue(path);
+    return ReadCatalogue(Workspace() + (folder.empty() ? "" : "/" + folder) + "/file.ls");
   }
-
-  std::vector<std::string> Names(const std::string& folder = "") const {
-    std::vector<std::string> names;
+  Strings Names(const std::string& folder = "") const {
+    Strings names;
     for (const auto& r : Records(folder)) names.push_back(r.name);
     return names;
   }
-
   // Prepares a write and returns the layout file's entries.
   std::vector<LayoutEntry> Layout(bool playlist = false) {
     const std::string layout = root / "layout.bcd";
@@ -82,9 +66,8 @@ class CollectionTest : public ::testing::Test {
     EXPECT_TRUE(entries.has_value());
     return entries.value_or(std::vector<LayoutEntry>{});
   }
-
-  std::vector<std::string> LayoutPaths(bool playlist = false) {
-    std::vector<std::string> paths;
+  Strings LayoutPaths(bool playlist = false) {
+    Strings paths;
     for (const auto& e : Layout(playlist)) paths.push_back(e.discPath);
     return paths;
   }
@@ -92,7 +75,7 @@ class CollectionTest : public ::testing::Test {
   TempFolder root;
   std::string tmp, src;
   PrivateTempDir env;
-  std::unique_ptr<FileCollection> collection;
+  std::unique_ptr<FileCollection> collection = std::make_unique<FileCollection>();
 };
 
 }  // namespace dorvik::test

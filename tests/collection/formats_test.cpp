@@ -1,171 +1,129 @@
-// Byte-level checks of the catalogue, the layout file and the file helpers.
-#include <sys/stat.h>
+// Byte-level checks of the catalogue, the layout file and the playlist, and
+// the temporary names.
+#include <sys/wait.h>
+#include <unistd.h>
 
-#include "collection/file_tree.h"
+#include <cstdio>
+#include <set>
+#include <sstream>
+
 #include "collection/temp_names.h"
-#include "collection/workspace_walk.h"
 #include "collection_fixture.h"
 
 namespace dorvik::test {
 namespace {
 
-std::vector<uint8_t> Bytes(const std::string& s) { return {s.begin(), s.end()}; }
-
 TEST_F(CollectionTest, CatalogueRecordIsTwoZeroFilledFields) {
   const std::string file = src + "/x.txt";
   WriteFile(file);
   collection->AddFiles(file, "", false);
-  const auto bytes = Bytes(ReadBytes(Workspace() + "/file.ls"));
-  ASSERT_EQ(bytes.size(), 520u);
-  std::vector<uint8_t> expected(520, 0);
-  std::copy(file.begin(), file.end(), expected.begin());
-  const std::string name = "x.txt";
-  std::copy(name.begin(), name.end(), expected.begin() + 260);
-  EXPECT_EQ(bytes, expected);
+  std::string expected(520, '\0');
+  expected.replace(0, file.size(), file);
+  expected.replace(260, 5, "x.txt");
+  EXPECT_EQ(ReadBytes(Workspace() + "/file.ls"), expected);
 }
 
-TEST_F(CollectionTest, PartialTrailingRecordIsIgnoredAndNotExtended) {
-  const std::string cat = Workspace() + "/file.ls";
-  auto a = *EncodeCatalogueRecord({"/s/a", "a"});
-  auto b = *EncodeCatalogueRecord({"/s/b", "b"});
-  std::string content(a.begin(), a.end());
-  content.append(b.begin(), b.end());
-  content.append(100, 'z');
-  WriteFile(cat, content);
-  EXPECT_EQ(Names(), (std::vector<std::string>{"a", "b"}));
+TEST_F(CollectionTest, LayoutFileHeaderAndFolderEntries) {
+  // A fresh workspace: the header, an entry list of length 0, nothing else.
+  collection->PrepareForWrite(root / "fresh.bcd", false, "ABC");
+  std::string header(452, '\0');
+  header[0] = 0x00, header[1] = 0x01, header[4] = 2;
+  header.replace(5, 3, "ABC");
+  header[256] = header[257] = header[258] = 1;
+  header[320] = header[321] = header[322] = header[323] = 1;
+  header[384] = 1, header[385] = 2, header[386] = 1;
+  EXPECT_EQ(ReadBytes(root / "fresh.bcd"), header);
 
-  // A new record lands on a record boundary, so it reads back whole.
-  WriteFile(src + "/c");
-  collection->AddFiles(src + "/c", "\\", false);
-  EXPECT_EQ(Names(), (std::vector<std::string>{"a", "b", "c"}));
-  EXPECT_EQ(fs::file_size(cat), 3 * 520u);
-}
-
-TEST_F(CollectionTest, FreshWorkspaceGivesHeaderAndZeroLengthOnly) {
-  const std::string layout = root / "fresh.bcd";
-  collection->PrepareForWrite(layout, false, "ABC");
-  const auto bytes = Bytes(ReadBytes(layout));
-  std::vector<uint8_t> expected(452, 0);
-  expected[0] = 0x00, expected[1] = 0x01;  // 256
-  expected[4] = 2;
-  expected[5] = 'A', expected[6] = 'B', expected[7] = 'C';
-  expected[256] = expected[257] = expected[258] = 1;
-  expected[320] = expected[321] = expected[322] = expected[323] = 1;
-  expected[384] = 1, expected[385] = 2, expected[386] = 1;
-  EXPECT_EQ(bytes, expected);
-
-  auto header = ReadLayoutHeader(layout);
-  ASSERT_TRUE(header);
-  EXPECT_EQ(header->label, "ABC");
-  EXPECT_EQ(header->sessionAreaOffset, 256u);
-  EXPECT_EQ(header->trackType, kLayoutTrackData);
-  EXPECT_EQ(header->entryListLength, 0u);
-}
-
-TEST_F(CollectionTest, FileUnderNewFoldersGivesFolderEntriesFirst) {
+  // A file under \A\B\ brings the folder entries \A\ and \A\B\ before it.
   const std::string file = src + "/x.txt";
   WriteFile(file);
   collection->AddFiles(file, "\\A\\B\\", false);
-  const std::string layout = root / "ab.bcd";
-  collection->PrepareForWrite(layout, false, "");
-  const auto bytes = ReadBytes(layout);
-
-  std::string list;
-  list += std::string("\x01\x00\x00\x03\x00", 5) + "\\A\\";
-  list += std::string("\x01\x00\x00\x05\x00", 5) + "\\A\\B\\";
-  list += std::string("\x02", 1) + char(file.size()) + '\0' + file + std::string("\x0A\x00", 2) + "\\A\\B\\x.txt";
-  ASSERT_EQ(bytes.size(), 452 + list.size());
-  EXPECT_EQ(uint8_t(bytes[448]), list.size());
-  EXPECT_EQ(bytes.substr(452), list);
-
-  auto entries = ReadLayoutEntries(layout);
-  ASSERT_TRUE(entries);
-  ASSERT_EQ(entries->size(), 3u);
-  EXPECT_EQ((*entries)[2], (LayoutEntry{kLayoutEntryFile, file, "\\A\\B\\x.txt"}));
+  collection->PrepareForWrite(root / "ab.bcd", false, "ABC");
+  std::string list = std::string("\x01\x00\x00\x03\x00", 5) + "\\A\\" + std::string("\x01\x00\x00\x05\x00", 5) +
+                     "\\A\\B\\" + "\x02" + char(file.size()) + '\0' + file + std::string("\x0A\x00", 2) + "\\A\\B\\x.txt";
+  header[448] = char(list.size());
+  EXPECT_EQ(ReadBytes(root / "ab.bcd"), header + list);
 }
 
-TEST_F(CollectionTest, CataloguesAreFoundInAnyCaseAndOtherFilesIgnored) {
-  const std::string ws = Workspace();
-  fs::create_directories(ws + "/D");
-  auto rec = *EncodeCatalogueRecord({"/s/u", "u"});
-  WriteFile(ws + "/D/FILE.LS", std::string(rec.begin(), rec.end()));
-  WriteFile(ws + "/D/other.ls", std::string(rec.begin(), rec.end()));
-  EXPECT_EQ(LayoutPaths(), (std::vector<std::string>{"\\D\\", "\\D\\u"}));
-}
-
-TEST_F(CollectionTest, DamagedLayoutListIsRejectedNotOverread) {
-  const std::string layout = root / "bad.bcd";
-  auto header = EncodeLayoutHeader("X");
-  std::string content(header.begin(), header.end());
-  content += std::string("\xFF\xFF\xFF\x7F", 4) + "\x02\x05";  // claims 2 GiB, holds 2 bytes
-  WriteFile(layout, content);
-  EXPECT_FALSE(ReadLayoutEntries(layout).has_value());
-  content.replace(448, 4, std::string("\x03\x00\x00\x00", 4));
-  content += "\x01";  // entry whose source length runs past the list
-  WriteFile(layout, content);
-  EXPECT_FALSE(ReadLayoutEntries(layout).has_value());
-  WriteFile(layout, content.substr(0, 100));
-  EXPECT_FALSE(ReadLayoutHeader(layout).has_value());
-}
-
-TEST(CollectionFiles, CutRangeMovesTheTailAndRefusesOutOfRange) {
-  TempFolder dir;
-  const std::string f = dir / "f";
-  std::string content;
-  for (int i = 0; i < 1000; ++i) content += char('a' + i % 26);
-  WriteFile(f, content);
-  EXPECT_TRUE(CutRange(f, 10, 300));
-  EXPECT_EQ(ReadBytes(f), content.substr(0, 10) + content.substr(310));
-  EXPECT_FALSE(CutRange(f, 700, 5));  // at the end
-  EXPECT_FALSE(CutRange(f, 0, 0));
-  EXPECT_FALSE(CutRange(dir / "missing", 0, 1));
-  EXPECT_EQ(ReadBytes(f).size(), 700u);
-  EXPECT_TRUE(CutRange(f, 0, 700));
-  EXPECT_EQ(ReadBytes(f).size(), 0u);
-}
-
-TEST(CollectionFiles, DeleteTreeTakesLinksAwayWithoutFollowingThem) {
-  TempFolder dir;
-  WriteFile(dir / "outside/keep.txt");
-  WriteFile(dir / "tree/a/b/f.txt");
-  fs::create_directory_symlink(dir / "outside", dir / "tree/a/link");
-  fs::create_symlink(dir / "outside/keep.txt", dir / "tree/filelink");
-  EXPECT_TRUE(DeleteTree(dir / "tree/"));
-  EXPECT_FALSE(fs::exists(dir / "tree"));
-  EXPECT_TRUE(fs::exists(dir / "outside/keep.txt"));
-  // A link standing for the folder itself is not a folder to delete.
-  fs::create_directory_symlink(dir / "outside", dir / "alias");
-  EXPECT_FALSE(DeleteTree(dir / "alias"));
-  EXPECT_TRUE(fs::exists(dir / "outside/keep.txt"));
-  EXPECT_FALSE(DeleteTree(""));
-}
-
-TEST(CollectionFiles, TemporaryNamesFollowTheSeededGenerator) {
+TEST(TempNames, FollowTheSeededGeneratorAndStopWhenNothingCanBeMade) {
   EXPECT_EQ(RuntimeRandom(1), 41u);  // the classic runtime's first value after srand(1)
   EXPECT_EQ(RuntimeRandom(1000), 3304u);
   TempFolder dir;
-  PrivateTempDir env(dir.Path());
-  const std::string ws = CreateWorkspaceFolder();
-  ASSERT_FALSE(ws.empty());
-  EXPECT_EQ(ws.rfind(dir.Path() + "/Folder", 0), 0u);
-  EXPECT_TRUE(fs::is_directory(ws));
-  EXPECT_TRUE(fs::is_empty(ws));
-  const std::string t = MakeTempFileName(), m = MakeTempFileName("m3u");
-  EXPECT_EQ(t.rfind(dir.Path() + "/Temp", 0), 0u);
-  EXPECT_EQ(t.substr(t.size() - 4), ".tmp");
-  EXPECT_EQ(m.substr(m.size() - 4), ".m3u");
-  EXPECT_FALSE(fs::exists(t));
-  EXPECT_FALSE(fs::exists(m));
+  {
+    PrivateTempDir env(dir.Path());
+    const std::string ws = CreateWorkspaceFolder();
+    EXPECT_TRUE(fs::is_directory(ws) && fs::is_empty(ws));
+    const std::string named = MakeTempFileName("m3u"), reserved = ReserveTempFileName();
+    EXPECT_EQ(named.rfind(dir.Path() + "/Temp", 0), 0u);
+    EXPECT_FALSE(fs::exists(named));
+    EXPECT_EQ(reserved.substr(reserved.size() - 4), ".tmp");
+    EXPECT_TRUE(fs::is_regular_file(reserved) && fs::is_empty(reserved));
+  }
+  PrivateTempDir env("/proc");  // nothing can be made there, whoever runs the test
+  EXPECT_EQ(CreateWorkspaceFolder(), "");
+  EXPECT_EQ(ReserveTempFileName("bcd"), "");
+  EXPECT_EQ(FileCollection().GetWorkspacePath(), "");
 }
 
-TEST(CollectionFiles, UnwritableTemporaryDirectoryEndsTheSearch) {
-  // No folder can be made in /proc, whoever runs the test.
-  if (!fs::is_directory("/proc")) GTEST_SKIP() << "no /proc";
-  PrivateTempDir env("/proc");
-  EXPECT_EQ(CreateWorkspaceFolder(), "");
-  FileCollection none;
-  EXPECT_EQ(none.GetWorkspacePath(), "");
+// After fork both processes draw the very same names; a reserved file must
+// still belong to one of them only.
+TEST(TempNames, TwoProcessesReserveDifferentFiles) {
+  TempFolder dir;
+  PrivateTempDir env(dir.Path());
+  std::fflush(nullptr);
+  const pid_t child = ::fork();
+  ASSERT_NE(-1, child);
+  std::string names;
+  for (int i = 0; i < 50; ++i) names += ReserveTempFileName("m3u") + "\n";
+  if (child == 0) {
+    std::ofstream(dir / "child.txt") << names;
+    _exit(0);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  std::istringstream lines(names + ReadBytes(dir / "child.txt"));
+  std::set<std::string> unique;
+  for (std::string line; std::getline(lines, line);) EXPECT_TRUE(unique.insert(line).second) << "shared: " << line;
+  EXPECT_EQ(100u, unique.size());
+  EXPECT_FALSE(unique.count(""));
 }
+
+TEST_F(CollectionTest, PlaylistListsEveryRecordWithItsDiscFolder) {
+  WriteFile(src + "/a.mp3");
+  WriteFile(src + "/b.mp3");
+  WriteFile(src + "/c.txt");
+  collection->AddFiles(src + "/a.mp3", "", false);
+  collection->AddFiles(src + "/b.mp3", "\\CD1\\", false);
+  collection->AddFiles(src + "/c.txt", "\\CD1\\Deep\\", false);
+  // Without the switch no playlist is made and the root catalogue stays.
+  const std::string before = ReadBytes(Workspace() + "/file.ls");
+  EXPECT_EQ(LayoutPaths().size(), 5u);
+  EXPECT_EQ(ReadBytes(Workspace() + "/file.ls"), before);
+  EXPECT_EQ(collection->GetPlaylistPath(), "");
+
+  const auto paths = LayoutPaths(true);
+  const std::string playlist = collection->GetPlaylistPath();
+  EXPECT_EQ(playlist.rfind(tmp + "/Temp", 0), 0u);
+  EXPECT_EQ(playlist.substr(playlist.size() - 4), ".m3u");
+  // Workspace order: the folder CD1 sorts before file.ls.
+  EXPECT_EQ(ReadBytes(playlist), "\\CD1\\Deep\\c.txt\r\n\\CD1\\b.mp3\r\na.mp3\r\n");
+  EXPECT_EQ(Records().back(), (CatalogueRecord{playlist, "Playlist.M3U"}));
+  EXPECT_EQ(paths.back(), "\\Playlist.M3U");
+}
+
+TEST_F(CollectionTest, SecondPreparationListsTheFirstPlaylistRecord) {
+  WriteFile(src + "/a.mp3");
+  collection->AddFiles(src + "/a.mp3", "", false);
+  Layout(true);
+  const std::string playlist = collection->GetPlaylistPath();
+  const auto entries = Layout(true);
+  EXPECT_EQ(collection->GetPlaylistPath(), playlist);
+  EXPECT_EQ(ReadBytes(playlist), "a.mp3\r\nPlaylist.M3U\r\n");
+  ASSERT_EQ(entries.size(), 3u);
+  EXPECT_EQ(entries[1], (LayoutEntry{kLayoutEntryFile, playlist, "\\Playlist.M3U"}));
+  EXPECT_EQ(entries[2], entries[1]);
+}
+
 
 }  // namespace
 }  // namespace dorvik::test
