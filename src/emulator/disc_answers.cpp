@@ -119,18 +119,20 @@ Sense TocAnswer(const Disc& disc, uint8_t format, bool msf, uint8_t number, std:
   const uint16_t lastSession = tracks.back().session;
   auto control = [](const TrackRecord& t) { return static_cast<uint8_t>(0x10 | (t.mode & 0x0F)); };
 
+  // A fresh vector holding the 4-byte header, not the caller's of unknown
+  // size, so that every later resize is plainly in bounds.
+  std::vector<uint8_t> toc(4, 0);
   switch (format) {
     case 0: {
       if (number > lastTrack && number != 0xAA) return sense::InvalidFieldInCdb();
-      out.resize(4);
-      out[2] = 1;
-      out[3] = lastTrack;
+      toc[2] = 1;
+      toc[3] = lastTrack;
       auto descriptor = [&](uint8_t adrControl, uint8_t trackNumber, uint32_t lba) {
-        const size_t at = out.size();
-        out.resize(at + 8, 0);
-        out[at + 1] = adrControl;
-        out[at + 2] = trackNumber;
-        PutAddress(out.data() + at + 4, lba, msf);
+        const size_t at = toc.size();
+        toc.resize(at + 8, 0);
+        toc[at + 1] = adrControl;
+        toc[at + 2] = trackNumber;
+        PutAddress(toc.data() + at + 4, lba, msf);
       };
       if (number != 0xAA)
         for (size_t i = std::max<size_t>(number, 1) - 1; i < tracks.size(); ++i)
@@ -139,23 +141,22 @@ Sense TocAnswer(const Disc& disc, uint8_t format, bool msf, uint8_t number, std:
       break;
     }
     case 1: {
-      out.resize(12, 0);
-      out[2] = 1;
-      out[3] = static_cast<uint8_t>(lastSession);
+      toc.resize(12, 0);
+      toc[2] = 1;
+      toc[3] = static_cast<uint8_t>(lastSession);
       size_t firstOfLast = 0;
       while (tracks[firstOfLast].session != lastSession) ++firstOfLast;
-      out[5] = control(tracks[firstOfLast]);
-      out[6] = static_cast<uint8_t>(firstOfLast + 1);
-      PutAddress(out.data() + 8, tracks[firstOfLast].start, msf);
+      toc[5] = control(tracks[firstOfLast]);
+      toc[6] = static_cast<uint8_t>(firstOfLast + 1);
+      PutAddress(toc.data() + 8, tracks[firstOfLast].start, msf);
       break;
     }
     case 2: {
       if (!disc.Traits().cd) return sense::InvalidFieldInCdb();
       const uint16_t firstSession = std::max<uint16_t>(number, 1);
       if (firstSession > lastSession) return sense::InvalidFieldInCdb();
-      out.resize(4);
-      out[2] = static_cast<uint8_t>(firstSession);
-      out[3] = static_cast<uint8_t>(lastSession);
+      toc[2] = static_cast<uint8_t>(firstSession);
+      toc[3] = static_cast<uint8_t>(lastSession);
       auto descriptor = [&](uint16_t session, uint8_t adrControl, uint8_t point, int64_t atime, uint8_t zero,
                             int64_t pointTime, bool pointIsTime, uint8_t pmin, uint8_t psec) {
         uint8_t d[11] = {static_cast<uint8_t>(session), adrControl, 0, point, 0, 0, 0, zero, pmin, psec, 0};
@@ -171,7 +172,7 @@ Sense TocAnswer(const Disc& disc, uint8_t format, bool msf, uint8_t number, std:
           d[9] = m.second;
           d[10] = m.frame;
         }
-        out.insert(out.end(), d, d + 11);
+        toc.insert(toc.end(), d, d + 11);
       };
       for (uint16_t s = firstSession; s <= lastSession; ++s) {
         size_t first = tracks.size(), last = 0;
@@ -205,7 +206,8 @@ Sense TocAnswer(const Disc& disc, uint8_t format, bool msf, uint8_t number, std:
     }
     default: return sense::InvalidFieldInCdb();
   }
-  Put16(out.data(), static_cast<uint32_t>(out.size() - 2));
+  Put16(toc.data(), static_cast<uint32_t>(toc.size() - 2));
+  out = std::move(toc);
   return Sense::None();
 }
 
