@@ -1,5 +1,7 @@
 #include "api/library.h"
 
+#include <cstdlib>
+
 #include "platform/notify.h"
 #include "platform/settings.h"
 
@@ -7,6 +9,7 @@ namespace dorvik {
 
 std::mutex Library::mutex_;
 Library* Library::instance_ = nullptr;
+bool Library::unloadedByLoader_ = false;
 
 Library::Library() {
   // Log switch first: everything after may want to log.
@@ -19,11 +22,28 @@ Library::~Library() { collection.reset(); }
 
 Library& Library::Get() {
   std::lock_guard lock(mutex_);
-  if (!instance_) instance_ = new Library();
+  if (!instance_) {
+    instance_ = new Library();
+    // Linked statically (the program, the tests) nobody unloads us, yet the
+    // workspace folder must not outlive the process.
+    static bool stopAtExit = false;
+    if (!unloadedByLoader_ && !stopAtExit) {
+      stopAtExit = true;
+      std::atexit([] { Stop(); });
+    }
+  }
   return *instance_;
 }
 
 void Library::Start() { Get(); }
+
+void Library::StartAtLoad() {
+  {
+    std::lock_guard lock(mutex_);
+    unloadedByLoader_ = true;
+  }
+  Get();
+}
 
 void Library::Stop() {
   std::lock_guard lock(mutex_);

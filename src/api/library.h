@@ -29,6 +29,9 @@ class Library {
   // The running library, started on first use.
   static Library& Get();
   static void Start();
+  // The shared library's load hook: its unload hook stops the library, so
+  // no exit-time stop is registered (it could run after an unload).
+  static void StartAtLoad();
   static void Stop();
 
   ApiState state;
@@ -46,6 +49,7 @@ class Library {
   ~Library();
   static std::mutex mutex_;
   static Library* instance_;
+  static bool unloadedByLoader_;
 };
 
 // Tells the host that a collection file could not be opened (wParam 600).

@@ -5,7 +5,7 @@
 namespace {
 __attribute__((constructor)) void DorvikLoad() {
   try {
-    dorvik::Library::Start();
+    dorvik::Library::StartAtLoad();
   } catch (...) {
   }
 }

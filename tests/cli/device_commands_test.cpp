@@ -38,4 +38,14 @@ TEST(DeviceCommands, ListQueryAndEraseVirtualRecorders) {
   EXPECT_EQ(RunCommand(Cli(drives, "info x1"), &out), 1);
 }
 
+TEST(DeviceCommands, LeaveNoWorkspaceBehind) {
+  dorvik::test::TempFolder dir, tmp;
+  const std::string env = "TMPDIR=" + tmp.Path() + " ";
+  ASSERT_EQ(RunCommand(env + Cli(dir / "a.img:cd-r", "devices")), 0);
+  ASSERT_EQ(RunCommand(env + Cli("", "image " + (dir / "a.iso") + " " + DORVIK_SOURCE_DIR "/samples")), 0);
+  std::string left;
+  RunCommand("ls -A " + tmp.Path(), &left);
+  EXPECT_EQ(left, "");
+}
+
 }  // namespace
