@@ -27,16 +27,16 @@ std::vector<VirtualDriveSpec> ParseVirtualDrives(const std::string& text) {
       if (end == text.size()) break;
       continue;
     }
-    VirtualDriveSpec spec;
-    spec.path = item;
+    VirtualDriveSpec entry;
+    entry.path = item;
     if (auto colon = item.rfind(':'); colon != std::string::npos) {
       std::string medium = item.substr(colon + 1);
       if (std::find(kMedia.begin(), kMedia.end(), medium) != kMedia.end()) {
-        spec.path = item.substr(0, colon);
-        spec.medium = medium;
+        entry.path = item.substr(0, colon);
+        entry.medium = medium;
       }
     }
-    if (!spec.path.empty()) out.push_back(std::move(spec));
+    if (!entry.path.empty()) out.push_back(std::move(entry));
     if (end == text.size()) break;
   }
   return out;
@@ -64,10 +64,10 @@ std::vector<DeviceCandidate> ScanDevices() {
     out.push_back({static_cast<DeviceId>(next++), std::make_unique<SgIoDevice>(node)});
   }
   if (const char* list = std::getenv("DORVIK_VIRTUAL_DRIVES"); list && *list) {
-    for (const auto& spec : ParseVirtualDrives(list)) {
+    for (const auto& entry : ParseVirtualDrives(list)) {
       if (next > kLastUsableId) break;
       std::string error;
-      auto device = CreateVirtualRecorder(spec.path, spec.medium, &error);
+      auto device = CreateVirtualRecorder(entry.path, entry.medium, &error);
       if (!device) continue;  // an unusable disc file is no recorder
       out.push_back({static_cast<DeviceId>(next++), std::move(device)});
     }
