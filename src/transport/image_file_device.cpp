@@ -12,10 +12,7 @@ namespace dorvik {
 
 namespace {
 
-constexpr uint32_t kUserDataSize = 2048;
-constexpr uint32_t kRawSectorSize = 2352;
 constexpr uint32_t kRawWithSubchannel = 2448;
-constexpr uint32_t kTrackInformationSize = 36;
 
 using platform::LargeFile;
 
@@ -76,7 +73,7 @@ ImageFileDevice::ImageFileDevice(std::string path) : path_(std::move(path)) {}
 
 bool ImageFileDevice::Open() {
   static constexpr std::pair<uint32_t, uint32_t> kLayouts[] = {
-      {kUserDataSize, 0}, {kRawSectorSize, 24}, {kRawSectorSize, 16}, {kRawWithSubchannel, 16},
+      {kUserSectorLength, 0}, {kRawSectorLength, 24}, {kRawSectorLength, 16}, {kRawWithSubchannel, 16},
       {kRawWithSubchannel, 24}};
   for (auto [size, offset] : kLayouts) {
     if (Detect(size, offset)) {
@@ -85,7 +82,7 @@ bool ImageFileDevice::Open() {
       return true;
     }
   }
-  sectorSize_ = kUserDataSize;
+  sectorSize_ = kUserSectorLength;
   dataOffset_ = 0;
   return false;
 }
@@ -118,7 +115,7 @@ int ImageFileDevice::ReadTrackInformation(uint8_t* buffer, uint8_t addressType, 
     buffer[2] = 1;
     buffer[3] = 1;
     buffer[5] = 4;
-    const bool raw = sectorSize_ == kRawSectorSize || sectorSize_ == kRawWithSubchannel;
+    const bool raw = sectorSize_ == kRawSectorLength || sectorSize_ == kRawWithSubchannel;
     buffer[6] = raw && sector.size() > 15 && sector[15] == 2 ? 2 : 1;
     PutBe32(buffer + 8, 0);
     PutBe32(buffer + 24, static_cast<uint32_t>(std::min<uint64_t>(blocks, UINT32_MAX)));
@@ -165,7 +162,7 @@ int ImageFileDevice::ReadToc(uint8_t* buffer, uint32_t length, uint8_t format, u
     const uint8_t toc[8] = {0x00, 0x0A, 0x01, 0x01, 0x00, 0x14, 0x01, 0x00};
     Answer(buffer, length, toc, sizeof toc);
   } else if (format == 2) {
-    uint8_t track[kTrackInformationSize] = {};
+    uint8_t track[kTrackInformationLength] = {};
     const bool mode2 = ReadTrackInformation(track, 1, 1) == 0 && (track[6] & 0x0F) == 2;
     const uint8_t toc[48] = {
         0x00, 0x2E, 0x01, 0x01,
@@ -192,21 +189,21 @@ int ImageFileDevice::ReadCd(uint8_t* buffer, uint32_t length, uint32_t blocks, u
     // Never past the caller's buffer: each block gets its share of length.
     const uint32_t perBlock = length / blocks;
     switch (sectorSize_) {
-      case kUserDataSize: {
+      case kUserSectorLength: {
         if (whole) return 1;
-        const uint32_t each = std::min(perBlock, kUserDataSize);
+        const uint32_t each = std::min(perBlock, kUserSectorLength);
         for (uint32_t i = 0; i < blocks; ++i) {
-          const uint64_t at = (uint64_t{lba} + i) * kUserDataSize;
+          const uint64_t at = (uint64_t{lba} + i) * kUserSectorLength;
           if (at > fileLength) break;
           file.Seek(static_cast<int64_t>(at));
           file.Read(buffer + uint64_t{i} * each, each);
         }
         break;
       }
-      case kRawSectorSize: {
-        const uint32_t each = whole ? std::min(perBlock, kRawSectorSize) : perBlock;
+      case kRawSectorLength: {
+        const uint32_t each = whole ? std::min(perBlock, kRawSectorLength) : perBlock;
         for (uint32_t i = 0; i < blocks; ++i) {
-          uint64_t at = (uint64_t{lba} + i) * kRawSectorSize + (whole ? 0 : dataOffset_);
+          uint64_t at = (uint64_t{lba} + i) * kRawSectorLength + (whole ? 0 : dataOffset_);
           if (at > fileLength) break;
           file.Seek(static_cast<int64_t>(at));
           file.Read(buffer + uint64_t{i} * each, each);
