@@ -29,7 +29,7 @@ bool SgIoDevice::EnsureOpen() {
 }
 
 bool SgIoDevice::Send(const uint8_t* cdb, uint8_t cdbLength, void* data, uint32_t dataLength, Direction direction,
-                      uint32_t timeoutMs, DeviceReply& reply) {
+                      uint32_t /*timeoutMs*/, DeviceReply& reply) {
   if (!EnsureOpen()) return false;
   uint8_t cdbCopy[16] = {};
   std::memcpy(cdbCopy, cdb, std::min<uint8_t>(cdbLength, 16));
@@ -51,7 +51,7 @@ bool SgIoDevice::Send(const uint8_t* cdb, uint8_t cdbLength, void* data, uint32_
     hdr.dxferp = data;
     hdr.dxfer_len = dataLength;
   }
-  hdr.timeout = std::min(timeoutMs, kLongestTimeoutMs);
+  hdr.timeout = kCommandTimeoutMs;
   if (ioctl_(fd_, &hdr) != 0) return false;
   // A transport-level failure without a SCSI status (host or driver error)
   // is still a failed command; report it as CHECK CONDITION with whatever

@@ -16,10 +16,11 @@ class SgIoDevice final : public ScsiDevice {
   using IoctlFn = std::function<int(int fd, sg_io_hdr* request)>;
   using OpenFn = std::function<int(const std::string& path)>;
 
-  // Longest the kernel is asked to wait for one command, in ms: the
-  // "unlimited" WRITE(10) timeout becomes this so a wedged drive cannot
-  // hang a writer thread for ever.
-  static constexpr uint32_t kLongestTimeoutMs = 30u * 60u * 1000u;
+  // What the kernel is given for every command, in ms, whatever the caller
+  // asked: the 1-second timeout of a non-immediate CLOSE TRACK would have
+  // the kernel abort (and reset) a drive that is still closing, and the
+  // "unlimited" WRITE(10) must not hang a writer thread for ever.
+  static constexpr uint32_t kCommandTimeoutMs = 60000;
 
   explicit SgIoDevice(std::string path, IoctlFn ioctl = {}, OpenFn open = {});
   ~SgIoDevice() override;

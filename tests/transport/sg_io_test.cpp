@@ -70,10 +70,12 @@ TEST(SgIo, RequestForEachDirection) {
   EXPECT_EQ(h.seen[0].hdr.dxferp, buf);
   EXPECT_EQ(h.seen[0].hdr.cmd_len, 6);
   EXPECT_EQ(h.seen[0].cdb, (std::vector<uint8_t>(inquiry, inquiry + 6)));
-  EXPECT_EQ(h.seen[0].hdr.timeout, 1000u);
+  // Every command gets the same minute, whatever its caller asked for: a
+  // close or blank sent with a short timeout must not be aborted mid-way.
+  EXPECT_EQ(h.seen[0].hdr.timeout, 60000u);
   EXPECT_EQ(h.seen[1].hdr.dxfer_direction, SG_DXFER_TO_DEV);
   EXPECT_EQ(h.seen[1].hdr.cmd_len, 10);
-  EXPECT_EQ(h.seen[1].hdr.timeout, SgIoDevice::kLongestTimeoutMs);  // "unlimited" is bounded
+  EXPECT_EQ(h.seen[1].hdr.timeout, 60000u);
   EXPECT_EQ(h.seen[2].hdr.dxfer_direction, SG_DXFER_NONE);
   EXPECT_EQ(h.seen[2].hdr.dxfer_len, 0u);
   EXPECT_EQ(h.seen[2].hdr.dxferp, nullptr);
