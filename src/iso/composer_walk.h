@@ -3,6 +3,7 @@
 // directory files, the directory list and the data list, and both cursors.
 #include <cstdint>
 #include <ctime>
+#include <string>
 
 #include "iso/buffered_writer.h"
 #include "iso/image_composer.h"
@@ -27,5 +28,20 @@ struct ImageComposer::Walk {
 // A fresh temporary file, created empty and ours alone; empty when none
 // can be had.
 std::string NewTemporaryName();
+
+// A directory's path as its line of the directory list. The list is read
+// line by line, and a folder name may hold a line break on this platform,
+// which would shift every later entry; line breaks and the escape character
+// itself are written as %0A and %25.
+inline std::string DirectoryListLine(const std::string& imagePath) {
+  std::string out;
+  out.reserve(imagePath.size());
+  for (char c : imagePath) {
+    if (c == '\n') out += "%0A";
+    else if (c == '%') out += "%25";
+    else out += c;
+  }
+  return out;
+}
 
 }  // namespace dorvik::iso

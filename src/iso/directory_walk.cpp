@@ -79,7 +79,7 @@ ImageComposer::Sizes ImageComposer::WriteDirectory(Walk& walk, const std::string
     }
   }
 
-  walk.directoryList.Write((imagePath.empty() ? std::string("\\") : imagePath) + "\n" +
+  walk.directoryList.Write(DirectoryListLine(imagePath.empty() ? std::string("\\") : imagePath) + "\n" +
                            std::to_string(walk.primaryCursor) + "\n" + std::to_string(walk.jolietCursor) + "\n");
 
   // "." and ".." both describe the directory itself: its own extent and its

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "iso/buffered_writer.h"
+#include "iso/composer_walk.h"
 #include "iso/image_composer.h"
 #include "iso/iso_names.h"
 #include "iso/volume_descriptors.h"
@@ -50,7 +51,7 @@ bool ImageComposer::WritePathTables() {
   if (workspaceRoot_.empty()) return false;
   const auto directories = ReadDirectoryList(temp_[kDirectoryList]);
   auto extentsOf = [&](const std::string& imagePath) {
-    auto it = directories.find(imagePath);
+    auto it = directories.find(DirectoryListLine(imagePath));
     return it == directories.end() ? Extents{0, 0} : it->second;
   };
 

@@ -133,6 +133,7 @@ TEST(ComposedLayout, PathTablesNumberDirectoriesLevelByLevel) {
   workspace.Folder("A/C");
   workspace.Folder("B/D");
   workspace.Folder("B/LONGFOLDERNAME");
+  workspace.Folder("B/D/N\nL");  // a line break is a legal folder name on POSIX
   ComposedImage image(workspace);
   ASSERT_TRUE(image.ok);
   const uint8_t *pvd = image.Sector(16), *svd = image.Sector(17);
@@ -140,8 +141,8 @@ TEST(ComposedLayout, PathTablesNumberDirectoriesLevelByLevel) {
   const auto primaryM = ReadPathTable(image.Sector(pvd[148] << 24 | pvd[149] << 16 | pvd[150] << 8 | pvd[151]), true);
   const auto jolietL = ReadPathTable(image.Sector(Le32(svd + 140)), false);
   const std::vector<std::pair<std::string, uint32_t>> expected = {
-      {std::string(1, '\0'), 1}, {"A", 1}, {"B", 1}, {"C", 2}, {"D", 3}, {"LONGFO~1", 3}};
-  ASSERT_TRUE(primaryL.size() == 6 && primaryM.size() == 6 && jolietL.size() == 6);
+      {std::string(1, '\0'), 1}, {"A", 1}, {"B", 1}, {"C", 2}, {"D", 3}, {"LONGFO~1", 3}, {"N\nL", 5}};
+  ASSERT_TRUE(primaryL.size() == 7 && primaryM.size() == 7 && jolietL.size() == 7);
   for (size_t i = 0; i < expected.size(); ++i) {
     EXPECT_EQ(expected[i].first, primaryL[i].identifier);
     EXPECT_EQ(expected[i].second, primaryL[i].parent) << expected[i].first;
@@ -158,6 +159,8 @@ TEST(ComposedLayout, PathTablesNumberDirectoriesLevelByLevel) {
   EXPECT_EQ(primaryL[2].extent, Find(primaryRoot, "B").extent);
   EXPECT_EQ(primaryL[4].extent, Find(Open(image, Find(primaryRoot, "B")), "D").extent);
   EXPECT_EQ(jolietL[4].extent, Find(Open(image, Find(jolietRoot, Ucs2("B"))), Ucs2("D")).extent);
+  const auto d = Open(image, Find(Open(image, Find(primaryRoot, "B")), "D"));
+  EXPECT_EQ(primaryL[6].extent, Find(d, "N\nL").extent);
   EXPECT_EQ(27u, primaryL[3].extent);
   EXPECT_LT(primaryL[1].extent, primaryL[0].extent);
 }
