@@ -42,8 +42,16 @@ void PutVolumeLayout(uint8_t* sector, const VolumeFields& f) {
   PutRootRecord(sector + 156, f);
 }
 
+// The label's first 13 bytes, without a multibyte character that the cut
+// split: such a tail is no text, and Joliet could not carry the label at all.
 std::string LabelBytes(const std::string& label) {
   std::string out = label.substr(0, std::min<size_t>(label.find('\0'), 13));
+  size_t lead = out.size();
+  while (lead > 0 && out.size() - lead < 3 && (static_cast<unsigned char>(out[lead - 1]) & 0xC0) == 0x80) --lead;
+  if (lead == 0) return out;
+  const auto first = static_cast<unsigned char>(out[lead - 1]);
+  const size_t needed = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 1;
+  if (out.size() - (lead - 1) < needed) out.resize(lead - 1);
   return out;
 }
 

@@ -255,8 +255,11 @@ TEST(ComposedLayout, UnusableEntriesAndLayoutsAreLeftOut) {
   workspace.Record("", workspace.Source("e", "emoji"), "smile\xf0\x9f\x98\x80.txt");
   workspace.Folder("bad\xff" "folder/inner");
   workspace.Record("", workspace.Source("ok", "fine"), "ok.txt");
-  ComposedImage image(workspace);
+  ComposedImage image(workspace, 0, "\xc3\x84\xc3\x84\xc3\x84\xc3\x84\xc3\x84\xc3\x84\xc3\x84");  // 14 bytes
   ASSERT_TRUE(image.ok);
+  // The label's 13th byte would split a character: both trees keep the six whole ones.
+  EXPECT_EQ(std::string(12, '\0'), std::string(reinterpret_cast<const char*>(image.Sector(16) + 40 + 12), 12));
+  EXPECT_EQ(Ucs2("\xc4\xc4\xc4\xc4\xc4\xc4") + std::string(4, '\0'), std::string(reinterpret_cast<const char*>(image.Sector(17) + 40), 16));
   const auto root = Root(image, false);
   EXPECT_EQ(3u, root.size()) << "only '.', '..' and ok.txt";
   EXPECT_EQ(image.composer.FirstFileSector(), Find(root, "ok.txt").extent);
