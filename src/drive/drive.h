@@ -59,7 +59,6 @@ class Drive {
   ImageDevice* GetImageDevice() const { return imageDevice_.get(); }
   SenseResult& LastSense() { return lastSense_; }
   const std::array<uint8_t, kCapabilitiesLength>& Capabilities() const { return capabilities_; }
-  ScsiTransport* Transport() const { return transport_; }
 
   // --- basic commands ---
   int IsReady();

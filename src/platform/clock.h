@@ -7,7 +7,6 @@ namespace dorvik::platform {
 // Calendar time broken down in local time, with the offset from UTC.
 struct LocalTime {
   int year = 1970, month = 1, day = 1, hour = 0, minute = 0, second = 0;
-  int hundredths = 0;
   int utcOffsetMinutes = 0;
 };
 
@@ -17,6 +16,5 @@ std::time_t Now();
 // Local time of an instant; with SOURCE_DATE_EPOCH set, UTC, so the result
 // does not depend on the machine's zone either.
 LocalTime ToLocal(std::time_t t);
-bool ReproducibleClock();
 
 }  // namespace dorvik::platform

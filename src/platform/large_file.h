@@ -46,7 +46,6 @@ class LargeFile {
   size_t Read(void* buffer, size_t length);
   void Write(const void* buffer, size_t length);
   uint64_t Seek(int64_t offset, Origin origin = Origin::Begin);
-  uint64_t Position() const;
   uint64_t Length() const;
   void SetLength(uint64_t length);
   void LockRange(uint64_t offset, uint64_t length);

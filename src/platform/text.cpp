@@ -28,22 +28,5 @@ std::optional<std::u16string> ToUcs2(const std::string& text) {
   return out;
 }
 
-std::optional<std::string> FromUcs2(const std::u16string& text) {
-  std::string out;
-  for (char16_t c : text) {
-    uint32_t cp = c;
-    if (cp >= 0xD800 && cp <= 0xDFFF) return std::nullopt;
-    if (cp < 0x80) out.push_back(static_cast<char>(cp));
-    else if (cp < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-  }
-  return out;
-}
 
 }  // namespace dorvik::platform

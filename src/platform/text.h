@@ -9,7 +9,5 @@ namespace dorvik::platform {
 
 // nullopt when the text is not valid UTF-8 or holds a character beyond UCS-2.
 std::optional<std::u16string> ToUcs2(const std::string& text);
-// nullopt for unpaired surrogates.
-std::optional<std::string> FromUcs2(const std::u16string& text);
 
 }  // namespace dorvik::platform

@@ -20,7 +20,8 @@ class ScsiDevice {
  public:
   virtual ~ScsiDevice() = default;
   // false when the command could not be delivered at all (no device, the
-  // system call failed); reply is then meaningless.
+  // system call failed); reply is then meaningless. The transport has
+  // already checked the direction and passes no buffer for DirNone.
   virtual bool Send(const uint8_t* cdb, uint8_t cdbLength, void* data, uint32_t dataLength, Direction direction,
                     uint32_t timeoutMs, DeviceReply& reply) = 0;
   // 0 on success. Devices that have nothing to lock answer 0.

@@ -44,13 +44,8 @@ bool SgIoDevice::Send(const uint8_t* cdb, uint8_t cdbLength, void* data, uint32_
     case DirOut: hdr.dxfer_direction = SG_DXFER_TO_DEV; break;
     default: hdr.dxfer_direction = SG_DXFER_NONE; break;
   }
-  if (direction == DirNone) {
-    hdr.dxferp = nullptr;
-    hdr.dxfer_len = 0;
-  } else {
-    hdr.dxferp = data;
-    hdr.dxfer_len = dataLength;
-  }
+  hdr.dxferp = data;
+  hdr.dxfer_len = dataLength;
   hdr.timeout = kCommandTimeoutMs;
   if (ioctl_(fd_, &hdr) != 0) return false;
   // A transport-level failure without a SCSI status (host or driver error)

@@ -14,11 +14,4 @@ TransportSelector::TransportSelector() {
   transport_ = std::move(routing);
 }
 
-std::unique_ptr<ScsiTransport> TransportSelector::Replace(std::unique_ptr<ScsiTransport> transport) {
-  auto previous = std::move(transport_);
-  transport_ = std::move(transport);
-  routing_ = dynamic_cast<RoutingTransport*>(transport_.get());
-  return previous;
-}
-
 }  // namespace dorvik

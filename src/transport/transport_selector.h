@@ -15,8 +15,6 @@ class TransportSelector {
   ScsiTransport* Transport() const { return transport_.get(); }
   // The routing transport when the selected one is ours, else null.
   RoutingTransport* Routing() const { return routing_; }
-  // Puts another transport in place (tests); returns the previous one.
-  std::unique_ptr<ScsiTransport> Replace(std::unique_ptr<ScsiTransport> transport);
 
  private:
   TransportSelector();

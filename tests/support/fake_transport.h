@@ -25,7 +25,6 @@ struct ScriptedAnswer {
   std::vector<uint8_t> dataIn;  // copied into the caller's buffer (at most dataLength bytes)
   bool fail = false;
   SenseResult sense{};          // written when fail
-  bool reachesDevice = true;    // false: fail without touching the sense record
 };
 
 class FakeTransport : public ScsiTransport {
@@ -46,7 +45,6 @@ class FakeTransport : public ScsiTransport {
   int Execute(const uint8_t* cdb, uint8_t cdbLength, DeviceId deviceId, void* data, uint32_t dataLength,
               uint32_t direction, uint32_t timeoutMs, SenseResult* sense) override;
   int LockVolume(DeviceId deviceId, uint32_t lock) override;
-  std::vector<std::pair<DeviceId, uint32_t>> locks;
 
  private:
   std::deque<std::pair<uint8_t, ScriptedAnswer>> queue_;

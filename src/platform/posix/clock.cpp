@@ -15,12 +15,12 @@ bool SourceDateEpoch(std::time_t& out) {
   out = static_cast<std::time_t>(v);
   return true;
 }
-}  // namespace
 
 bool ReproducibleClock() {
   std::time_t t;
   return SourceDateEpoch(t);
 }
+}  // namespace
 
 std::time_t Now() {
   std::time_t t;

@@ -92,12 +92,6 @@ uint64_t LargeFile::Seek(int64_t offset, Origin origin) {
   return static_cast<uint64_t>(r);
 }
 
-uint64_t LargeFile::Position() const {
-  off_t r = ::lseek(fd_, 0, SEEK_CUR);
-  if (r < 0) Fail("cannot seek in");
-  return static_cast<uint64_t>(r);
-}
-
 uint64_t LargeFile::Length() const {
   struct stat st {};
   if (::fstat(fd_, &st) != 0) Fail("cannot query");
