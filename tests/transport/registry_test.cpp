@@ -63,14 +63,6 @@ TEST(Registry, IdZeroIsNeverProbedAsADevice) {
   EXPECT_TRUE(t.commands.empty());
 }
 
-TEST(Registry, NoDevicesLeavesOnlyTheInertEntry) {
-  test::FakeTransport t;
-  DeviceRegistry r;
-  r.Build(&t, {});
-  EXPECT_EQ(r.Count(), 1u);
-  EXPECT_NE(r.Find(0), nullptr);
-}
-
 TEST(DeviceScan, VirtualDriveListParsing) {
   auto specs = ParseVirtualDrives("/tmp/a.img:cd-r;;/tmp/b.img:dvd+rw;/tmp/c:d.img;/x/y.img:bogus;/z.img:");
   ASSERT_EQ(specs.size(), 5u);
