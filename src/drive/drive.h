@@ -3,6 +3,7 @@
 // process's transport under the drive's id. Command operations return 0 on
 // success and 1 on failure, leaving the failure's sense in lastSense.
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -178,6 +179,13 @@ class Recorder : public virtual Drive {
 
 // MSF (with an hour or zero byte first) to LBA; FF:FF:FF stays 0xFFFFFF.
 int32_t MsfToLba(uint8_t h, uint8_t m, uint8_t s, uint8_t f);
+
+// Whether a block's text, up to its first zero byte, holds the signature of
+// an ISO 9660 volume descriptor.
+bool HoldsIso9660Signature(const uint8_t* block, size_t length);
+// Whether a block of at least 16 bytes is a UDF anchor volume descriptor
+// pointer that names lba as its own location.
+bool IsUdfAnchor(const uint8_t* block, uint32_t lba);
 
 // Whether a GET CONFIGURATION answer of length bytes lists feature code.
 bool HasFeature(const uint8_t* buffer, uint32_t length, uint16_t code);

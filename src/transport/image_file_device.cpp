@@ -29,22 +29,6 @@ std::vector<uint8_t> ReadSectorAt(LargeFile& file, uint32_t sectorSize, uint64_t
   return sector;
 }
 
-// The bytes of text from 'from' up to the first zero byte contain needle.
-bool TextContains(const std::vector<uint8_t>& data, size_t from, const char* needle, size_t needleLength) {
-  if (from >= data.size()) return false;
-  const auto begin = data.begin() + static_cast<std::ptrdiff_t>(from);
-  const auto end = std::find(begin, data.end(), uint8_t{0});
-  return std::search(begin, end, needle, needle + needleLength) != end;
-}
-
-bool UdfAnchorAt(const std::vector<uint8_t>& sector, size_t offset, uint32_t location) {
-  if (sector.size() < offset + 16) return false;
-  const uint8_t* tag = sector.data() + offset;
-  const uint32_t tagLocation = static_cast<uint32_t>(tag[12]) | (static_cast<uint32_t>(tag[13]) << 8) |
-                               (static_cast<uint32_t>(tag[14]) << 16) | (static_cast<uint32_t>(tag[15]) << 24);
-  return (tag[0] | (tag[1] << 8)) == 2 && tagLocation == location;
-}
-
 // Copies an answer into the caller's buffer without passing its length.
 void Answer(uint8_t* buffer, uint32_t length, const uint8_t* answer, size_t answerLength) {
   std::memcpy(buffer, answer, std::min<size_t>(length, answerLength));
@@ -93,11 +77,12 @@ bool ImageFileDevice::Detect(uint32_t size, uint32_t offset) {
     LargeFile file(path_, LargeFile::Mode::Read);
     const std::vector<uint8_t> descriptor = ReadSectorAt(file, size, 16);
     if (descriptor.empty()) return false;
-    if (TextContains(descriptor, offset, "\x01" "CD001", 6)) return true;
+    if (descriptor.size() > offset && HoldsIso9660Signature(descriptor.data() + offset, descriptor.size() - offset))
+      return true;
     for (uint32_t anchor : {256u, 512u}) {
       const std::vector<uint8_t> sector = ReadSectorAt(file, size, anchor);
       if (sector.empty()) return false;
-      if (UdfAnchorAt(sector, offset, anchor)) return true;
+      if (sector.size() >= offset + 16 && IsUdfAnchor(sector.data() + offset, anchor)) return true;
     }
   } catch (const platform::FileError&) {
   }
