@@ -171,39 +171,20 @@ int ImageFileDevice::ReadCd(uint8_t* buffer, uint32_t length, uint32_t blocks, u
     file.Seek(static_cast<int64_t>(first));
     if (blocks == 0) return 0;
     const bool whole = headerCodes == 3 || sync != 0;
-    // Never past the caller's buffer: each block gets its share of length.
+    if (whole && sectorSize_ == kUserSectorLength) return 1;  // no headers to give
+    // Never past the caller's buffer: each block gets its share of length,
+    // and a whole raw sector or a sector of a user-data image is never read
+    // past its own end. From a 2448-byte image the sub-channel bytes fall
+    // away when 2352 are asked for.
     const uint32_t perBlock = length / blocks;
-    switch (sectorSize_) {
-      case kUserSectorLength: {
-        if (whole) return 1;
-        const uint32_t each = std::min(perBlock, kUserSectorLength);
-        for (uint32_t i = 0; i < blocks; ++i) {
-          const uint64_t at = (uint64_t{lba} + i) * kUserSectorLength;
-          if (at > fileLength) break;
-          file.Seek(static_cast<int64_t>(at));
-          file.Read(buffer + uint64_t{i} * each, each);
-        }
-        break;
-      }
-      case kRawSectorLength: {
-        const uint32_t each = whole ? std::min(perBlock, kRawSectorLength) : perBlock;
-        for (uint32_t i = 0; i < blocks; ++i) {
-          uint64_t at = (uint64_t{lba} + i) * kRawSectorLength + (whole ? 0 : dataOffset_);
-          if (at > fileLength) break;
-          file.Seek(static_cast<int64_t>(at));
-          file.Read(buffer + uint64_t{i} * each, each);
-        }
-        break;
-      }
-      default: {  // 2448: the sub-channel bytes fall away when 2352 are asked for
-        for (uint32_t i = 0; i < blocks; ++i) {
-          uint64_t at = (uint64_t{lba} + i) * kRawWithSubchannel + (whole ? 0 : dataOffset_);
-          if (at > fileLength) break;
-          file.Seek(static_cast<int64_t>(at));
-          file.Read(buffer + uint64_t{i} * perBlock, perBlock);
-        }
-        break;
-      }
+    const bool oneSectorAtMost = sectorSize_ == kUserSectorLength || (whole && sectorSize_ == kRawSectorLength);
+    const uint32_t each = oneSectorAtMost ? std::min(perBlock, sectorSize_) : perBlock;
+    const uint32_t skip = whole ? 0 : dataOffset_;
+    for (uint32_t i = 0; i < blocks; ++i) {
+      const uint64_t at = (uint64_t{lba} + i) * sectorSize_ + skip;
+      if (at > fileLength) break;
+      file.Seek(static_cast<int64_t>(at));
+      file.Read(buffer + uint64_t{i} * each, each);
     }
     return 0;
   } catch (const platform::FileError&) {
