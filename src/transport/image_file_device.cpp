@@ -29,6 +29,14 @@ std::vector<uint8_t> ReadSectorAt(LargeFile& file, uint32_t sectorSize, uint64_t
   return sector;
 }
 
+// Sectors in the file; a partial last sector counts as one.
+uint64_t BlockCount(const LargeFile& file, uint32_t sectorSize) {
+  return (file.Length() + sectorSize - 1) / sectorSize;
+}
+
+// The MSF form of a block count, held at the largest count it can take.
+Msf EndMsf(uint64_t blocks) { return BlocksToMsf(static_cast<int64_t>(std::min<uint64_t>(blocks, INT32_MAX))); }
+
 // Copies an answer into the caller's buffer without passing its length.
 void Answer(uint8_t* buffer, uint32_t length, const uint8_t* answer, size_t answerLength) {
   std::memcpy(buffer, answer, std::min<size_t>(length, answerLength));
@@ -94,7 +102,7 @@ int ImageFileDevice::ReadTrackInformation(uint8_t* buffer, uint8_t addressType, 
   if (buffer == nullptr) return 1;
   try {
     LargeFile file(path_, LargeFile::Mode::Read);
-    const uint64_t blocks = (file.Length() + sectorSize_ - 1) / sectorSize_;
+    const uint64_t blocks = BlockCount(file, sectorSize_);
     const std::vector<uint8_t> sector = ReadSectorAt(file, sectorSize_, 16);
     if (addressType == 0 && number > blocks) return 1;
     buffer[2] = 1;
@@ -113,13 +121,12 @@ int ImageFileDevice::ReadTrackInformation(uint8_t* buffer, uint8_t addressType, 
 int ImageFileDevice::ReadDiscInformation(uint8_t* buffer) {
   if (buffer == nullptr) return 1;
   try {
-    LargeFile file(path_, LargeFile::Mode::Read);
-    const uint64_t blocks = (file.Length() + sectorSize_ - 1) / sectorSize_;
+    const uint64_t blocks = BlockCount(LargeFile(path_, LargeFile::Mode::Read), sectorSize_);
     PutBe16(buffer, 0x0022);
     buffer[2] = 0x0E;
     buffer[3] = buffer[4] = buffer[5] = buffer[6] = 1;
     buffer[8] = 0;
-    const Msf msf = BlocksToMsf(static_cast<int64_t>(std::min<uint64_t>(blocks, INT32_MAX)));
+    const Msf msf = EndMsf(blocks);
     buffer[21] = Bcd(msf.hour);
     buffer[22] = Bcd(msf.minute);
     buffer[23] = Bcd(msf.second);
@@ -134,12 +141,11 @@ int ImageFileDevice::ReadToc(uint8_t* buffer, uint32_t length, uint8_t format, u
   std::memset(buffer, 0, length);
   uint64_t blocks = 0;
   try {
-    LargeFile file(path_, LargeFile::Mode::Read);
-    blocks = (file.Length() + sectorSize_ - 1) / sectorSize_;
+    blocks = BlockCount(LargeFile(path_, LargeFile::Mode::Read), sectorSize_);
   } catch (const platform::FileError&) {
     return 1;
   }
-  const Msf end = BlocksToMsf(static_cast<int64_t>(std::min<uint64_t>(blocks, INT32_MAX)));
+  const Msf end = EndMsf(blocks);
   if (format == 0) {
     const uint8_t toc[12] = {0x00, 0x0A, 0x01, 0x01, 0x00, 0x14, 0x01, 0x00, end.hour, end.minute, end.second, end.frame};
     Answer(buffer, length, toc, sizeof toc);
