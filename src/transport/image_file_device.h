@@ -34,7 +34,6 @@ class ImageFileDevice : public ImageDevice {
   // offset, holds an ISO 9660 volume descriptor or a UDF anchor.
   bool Detect(uint32_t size, uint32_t offset);
 
-  const std::string& Path() const { return path_; }
   uint32_t SectorSize() const { return sectorSize_; }
   uint32_t DataOffset() const { return dataOffset_; }
 
