@@ -2,10 +2,13 @@
 // session, byte for byte.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <tuple>
 
 #include "drive_answers.h"
+#include "support/library_fixture.h"
 
 namespace dorvik {
 namespace {
@@ -87,6 +90,30 @@ TEST(RecordingCommands, BytesTimeoutsAndReadinessWaits) {
     EXPECT_EQ(d.t.commands[0].timeoutMs, c.timeoutMs);
     EXPECT_EQ(d.t.CommandsWith(0x00).size(), c.waitsForReadiness ? 3u : 0u);
   }
+}
+
+// Writing to an image: WRITE(10) appends whatever its address, and the
+// other recording commands, the overwrite erase among them, touch nothing.
+TEST(ImageMode, Write10AppendsAndTheOtherCommandsSucceedWithoutWriting) {
+  TempFolder dir;
+  Recorder r(0);
+  r.OpenImage(dir / "out.img");  // nothing there yet: image mode all the same
+  const Bytes a(2048, 0xA1), b(4096, 0xB2);
+  ASSERT_EQ(r.Write10(500, a.data(), 2048, 1), 0);  // creates the file
+  ASSERT_EQ(r.Write10(0, b.data(), 4096, 2), 0);
+  EXPECT_EQ(r.SetWriteParameters(kWriteTrackAtOnce, WriteSettings{}), 0);
+  EXPECT_EQ(r.SynchronizeCache(), 0);
+  EXPECT_EQ(r.CloseTrack(1), 0);
+  EXPECT_EQ(r.Close(2), 0);
+  EXPECT_EQ(r.Blank(1), 0);
+  EXPECT_EQ(r.EraseByOverwrite(), 0);
+  std::ifstream in(dir / "out.img", std::ios::binary);
+  Bytes expected = a;
+  expected.insert(expected.end(), b.begin(), b.end());
+  EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(in), {}), expected);
+
+  r.OpenImage(dir / "no-such-folder/out.img");
+  EXPECT_EQ(r.Write10(0, a.data(), 2048, 1), 1);
 }
 
 }  // namespace
