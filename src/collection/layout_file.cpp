@@ -24,10 +24,6 @@ void PutLe32(uint8_t* at, uint32_t value) {
   for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
-uint32_t GetLe32(const uint8_t* at) {
-  return uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16 | uint32_t(at[3]) << 24;
-}
-
 }  // namespace
 
 std::vector<uint8_t> EncodeLayoutHeader(const std::string& label) {
@@ -95,70 +91,6 @@ bool WriteLayoutFile(const std::string& workspace, const std::string& layoutPath
   } catch (const platform::FileError&) {
     return false;
   }
-}
-
-std::optional<LayoutHeader> ReadLayoutHeader(const std::string& path) {
-  try {
-    LargeFile file(path, LargeFile::Mode::Read);
-    uint8_t h[kLayoutHeaderSize + 4] = {};
-    size_t n = file.Read(h, sizeof h);
-    if (n < kLayoutHeaderSize) return std::nullopt;
-    LayoutHeader out;
-    out.sessionAreaOffset = GetLe32(&h[0]);
-    out.kind = h[4];
-    const void* nul = std::memchr(&h[5], 0, kLayoutLabelField);
-    size_t labelLength = nul ? static_cast<size_t>(static_cast<const uint8_t*>(nul) - &h[5]) : kLayoutLabelField;
-    out.label.assign(reinterpret_cast<const char*>(&h[5]), labelLength);
-    out.firstSession = h[257];
-    out.lastSession = h[258];
-    out.sessionNumber = h[320];
-    out.closingTrack = h[321];
-    out.firstTrack = h[322];
-    out.lastTrack = h[323];
-    out.trackNumber = h[384];
-    out.trackType = h[385];
-    out.entryListLength = n == sizeof h ? GetLe32(&h[kLayoutHeaderSize]) : 0;
-    return out;
-  } catch (const platform::FileError&) {
-    return std::nullopt;
-  }
-}
-
-std::optional<std::vector<LayoutEntry>> ReadLayoutEntries(const std::string& path) {
-  auto header = ReadLayoutHeader(path);
-  if (!header) return std::nullopt;
-  std::vector<uint8_t> list;
-  try {
-    LargeFile file(path, LargeFile::Mode::Read);
-    // A damaged length must not make us allocate more than the file holds.
-    if (file.Length() < kLayoutHeaderSize + 4 + uint64_t(header->entryListLength)) {
-      if (header->entryListLength == 0) return std::vector<LayoutEntry>{};
-      return std::nullopt;
-    }
-    list.resize(header->entryListLength);
-    file.Seek(kLayoutHeaderSize + 4);
-    if (file.Read(list.data(), list.size()) != list.size()) return std::nullopt;
-  } catch (const platform::FileError&) {
-    return std::nullopt;
-  }
-  std::vector<LayoutEntry> entries;
-  size_t at = 0;
-  auto text = [&](std::string& out) {
-    if (list.size() - at < 2) return false;
-    size_t n = list[at] | size_t(list[at + 1]) << 8;
-    at += 2;
-    if (list.size() - at < n) return false;
-    out.assign(reinterpret_cast<const char*>(&list[at]), n);
-    at += n;
-    return true;
-  };
-  while (at < list.size()) {
-    LayoutEntry e;
-    e.kind = list[at++];
-    if (!text(e.source) || !text(e.discPath)) return std::nullopt;
-    entries.push_back(std::move(e));
-  }
-  return entries;
 }
 
 }  // namespace dorvik

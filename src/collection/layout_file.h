@@ -5,29 +5,16 @@
 // All numbers little-endian.
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
 namespace dorvik {
 
 inline constexpr size_t kLayoutHeaderSize = 448;
-inline constexpr size_t kLayoutLabelField = 251;
 inline constexpr size_t kLayoutLabelLimit = 14;  // label bytes kept
 inline constexpr uint8_t kLayoutEntryFolder = 1;
 inline constexpr uint8_t kLayoutEntryFile = 2;
 inline constexpr uint8_t kLayoutTrackData = 2;
-
-struct LayoutHeader {
-  uint32_t sessionAreaOffset = 0;  // 256
-  uint8_t kind = 0;                // 2
-  std::string label;               // text before the first NUL of the label field
-  uint8_t firstSession = 0, lastSession = 0;
-  // The session record at 320 and the track record at 384.
-  uint8_t sessionNumber = 0, closingTrack = 0, firstTrack = 0, lastTrack = 0;
-  uint8_t trackNumber = 0, trackType = 0;
-  uint32_t entryListLength = 0;  // 0 when the file ends after the header
-};
 
 struct LayoutEntry {
   uint8_t kind = 0;       // kLayoutEntryFolder or kLayoutEntryFile
@@ -45,12 +32,5 @@ std::vector<uint8_t> EncodeLayoutEntry(const LayoutEntry& entry);
 // Flattens the workspace into the layout file. False when either path is
 // empty, the workspace is missing, or the layout file cannot be written.
 bool WriteLayoutFile(const std::string& workspace, const std::string& layoutPath, const std::string& label);
-
-// nullopt when the file is shorter than the header or cannot be read. A file
-// that ends after the header reads as an empty entry list.
-std::optional<LayoutHeader> ReadLayoutHeader(const std::string& path);
-// The entry list; nullopt when the header cannot be read or the list is
-// damaged (an entry running past the list's length).
-std::optional<std::vector<LayoutEntry>> ReadLayoutEntries(const std::string& path);
 
 }  // namespace dorvik

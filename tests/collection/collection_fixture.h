@@ -58,13 +58,37 @@ class CollectionTest : public ::testing::Test {
     for (const auto& r : Records(folder)) names.push_back(r.name);
     return names;
   }
-  // Prepares a write and returns the layout file's entries.
+  // Prepares a write and returns the layout file's entries, decoded from
+  // the bytes after the 448-byte header and the list's 32-bit length.
   std::vector<LayoutEntry> Layout(bool playlist = false) {
     const std::string layout = root / "layout.bcd";
     collection->PrepareForWrite(layout, playlist, "LABEL");
-    auto entries = ReadLayoutEntries(layout);
-    EXPECT_TRUE(entries.has_value());
-    return entries.value_or(std::vector<LayoutEntry>{});
+    const std::string bytes = ReadBytes(layout);
+    std::vector<LayoutEntry> entries;
+    if (bytes.size() < kLayoutHeaderSize + 4) {
+      ADD_FAILURE() << "no entry-list length in " << layout;
+      return entries;
+    }
+    auto byte = [&](size_t at) { return size_t(uint8_t(bytes[at])); };
+    size_t at = kLayoutHeaderSize;
+    const size_t length = byte(at) | byte(at + 1) << 8 | byte(at + 2) << 16 | byte(at + 3) << 24;
+    at += 4;
+    EXPECT_EQ(bytes.size(), at + length) << "the list's length field disagrees with the file";
+    auto text = [&](std::string& out) {
+      if (at + 2 > bytes.size()) return void(at = bytes.size() + 1);
+      const size_t n = byte(at) | byte(at + 1) << 8;
+      out = bytes.substr(at + 2, n);
+      at += 2 + n;
+    };
+    while (at < bytes.size()) {
+      LayoutEntry e;
+      e.kind = uint8_t(bytes[at++]);
+      text(e.source);
+      text(e.discPath);
+      entries.push_back(std::move(e));
+    }
+    EXPECT_EQ(at, bytes.size()) << "an entry runs past the list";
+    return entries;
   }
   Strings LayoutPaths(bool playlist = false) {
     Strings paths;
