@@ -27,22 +27,45 @@ std::optional<std::vector<uint8_t>> EncodeCatalogueRecord(const CatalogueRecord&
   return bytes;
 }
 
+namespace {
+
+constexpr size_t kRecordsPerRead = 64;
+
+// The text of one 260-byte field: the bytes before its first NUL.
 std::string FieldText(const uint8_t* field) {
   const void* nul = std::memchr(field, 0, kCatalogueFieldSize);
   size_t length = nul ? static_cast<size_t>(static_cast<const uint8_t*>(nul) - field) : kCatalogueFieldSize;
   return std::string(reinterpret_cast<const char*>(field), length);
 }
 
+}  // namespace
+
+void ForEachCatalogueRecord(const std::string& path, const std::function<void(CatalogueRecord&)>& visit) {
+  LargeFile file;
+  std::vector<uint8_t> chunk(kRecordsPerRead * kCatalogueRecordSize);
+  // Only the catalogue's own failures end the visit quietly; what visit
+  // throws is the caller's.
+  auto read = [&]() -> size_t {
+    try {
+      if (!file.IsOpen()) file.Open(path, LargeFile::Mode::Read);
+      return file.Read(chunk.data(), chunk.size());
+    } catch (const platform::FileError&) {
+      return 0;
+    }
+  };
+  for (;;) {
+    const size_t n = read();
+    for (size_t at = 0; at + kCatalogueRecordSize <= n; at += kCatalogueRecordSize) {
+      CatalogueRecord record{FieldText(&chunk[at]), FieldText(&chunk[at + kCatalogueFieldSize])};
+      visit(record);
+    }
+    if (n < chunk.size()) break;
+  }
+}
+
 std::vector<CatalogueRecord> ReadCatalogue(const std::string& path) {
   std::vector<CatalogueRecord> records;
-  try {
-    LargeFile file(path, LargeFile::Mode::Read);
-    uint8_t buffer[kCatalogueRecordSize];
-    while (file.Read(buffer, sizeof buffer) == sizeof buffer)
-      records.push_back({FieldText(buffer), FieldText(buffer + kCatalogueFieldSize)});
-  } catch (const platform::FileError&) {
-    // What was read before the failure stands; an unreadable file adds nothing.
-  }
+  ForEachCatalogueRecord(path, [&](CatalogueRecord& record) { records.push_back(std::move(record)); });
   return records;
 }
 

@@ -5,6 +5,7 @@
 // rest of the field zero.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -33,11 +34,13 @@ inline bool FitsCatalogueField(const std::string& text) {
 
 // The 520 bytes of a record; nullopt when either text does not fit.
 std::optional<std::vector<uint8_t>> EncodeCatalogueRecord(const CatalogueRecord& record);
-// The text of one 260-byte field: the bytes before its first NUL.
-std::string FieldText(const uint8_t* field);
 
-// Every whole record of a catalogue file, in file order. A trailing partial
-// record is ignored; a file that cannot be read gives no records.
+// Visits every whole record of a catalogue file, in file order, reading a
+// few records at a time so a folder of any size needs only a fixed buffer.
+// A trailing partial record is ignored; a file that cannot be read gives no
+// records, and a read that fails part-way ends the visit there.
+void ForEachCatalogueRecord(const std::string& path, const std::function<void(CatalogueRecord&)>& visit);
+// The same records collected.
 std::vector<CatalogueRecord> ReadCatalogue(const std::string& path);
 
 // Appends one record, creating the catalogue when missing. False when the

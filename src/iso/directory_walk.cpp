@@ -21,30 +21,6 @@ namespace dorvik::iso {
 namespace {
 
 constexpr uint8_t kRecordDateOffset = 2;
-constexpr size_t kCatalogueChunkRecords = 64;
-
-std::string FieldString(const uint8_t* field) {
-  return std::string(reinterpret_cast<const char*>(field), strnlen(reinterpret_cast<const char*>(field), kCatalogueFieldSize));
-}
-
-// Reads a catalogue's whole records in chunks, so a folder of any size
-// needs only a fixed buffer.
-template <typename Visit>
-void ForEachCatalogueRecord(const std::string& path, Visit&& visit) {
-  platform::LargeFile catalogue;
-  try {
-    catalogue.Open(path, platform::LargeFile::Mode::Read);
-  } catch (const platform::FileError&) {
-    return;  // a catalogue that cannot be read lists nothing
-  }
-  std::vector<uint8_t> chunk(kCatalogueChunkRecords * kCatalogueRecordSize);
-  for (;;) {
-    const size_t n = catalogue.Read(chunk.data(), chunk.size());
-    for (size_t at = 0; at + kCatalogueRecordSize <= n; at += kCatalogueRecordSize)
-      visit(FieldString(&chunk[at]), FieldString(&chunk[at + kCatalogueFieldSize]));
-    if (n < chunk.size()) break;
-  }
-}
 
 }  // namespace
 
@@ -68,8 +44,9 @@ ImageComposer::Sizes ImageComposer::WriteDirectory(Walk& walk, const std::string
                   child.joliet);
     } else if (IsCatalogueName(entry.name)) {
       const std::string catalogue = folder + platform::kPathSeparator + entry.name;
-      ForEachCatalogueRecord(catalogue, [&](const std::string& source, const std::string& name) {
-        if (!WriteRecord(walk, primary, joliet, name, source, RecordKind::File, 0, 0, 0, 0)) return;
+      ForEachCatalogueRecord(catalogue, [&](const CatalogueRecord& entry) {
+        const std::string& source = entry.source;
+        if (!WriteRecord(walk, primary, joliet, entry.name, source, RecordKind::File, 0, 0, 0, 0)) return;
         if (IsSessionDescriptor(source)) return;
         uint8_t record[kDataListRecordSize] = {};
         std::memcpy(record, source.data(), std::min(source.size(), kDataListPathField - 1));
