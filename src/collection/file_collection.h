@@ -51,7 +51,7 @@ class FileCollection {
   void AdoptWorkspace(std::string path);
   void ForgetWorkspace();
   std::string PreparePlaylistFile();
-  void WritePlaylist(const std::string& folder);
+  void WritePlaylist(const std::string& workspace);
 
   mutable std::mutex mutex_;
   std::string workspace_;

@@ -16,19 +16,17 @@ void WalkFolder(const std::string& folder, const std::string& discPath,
       e.kind = WorkspaceEntry::Kind::Folder;
       e.name = entry.name;
       e.discPath = discPath + entry.name + kDiscSeparator;
-      e.hostFolder = host;
       visit(e);
       WalkFolder(host, e.discPath, visit);
     } else if (IsCatalogueName(entry.name)) {
-      for (auto& record : ReadCatalogue(host)) {
+      ForEachCatalogueRecord(host, [&](CatalogueRecord& record) {
         WorkspaceEntry e;
         e.kind = WorkspaceEntry::Kind::File;
         e.discPath = discPath + record.name;
         e.source = std::move(record.source);
         e.name = std::move(record.name);
-        e.hostFolder = folder;
         visit(e);
-      }
+      });
     }
   }
 }
@@ -38,21 +36,6 @@ void WalkFolder(const std::string& folder, const std::string& discPath,
 void WalkWorkspace(const std::string& workspace, const std::function<void(const WorkspaceEntry&)>& visit) {
   if (workspace.empty()) return;
   WalkFolder(WithoutSeparator(workspace), std::string(1, kDiscSeparator), visit);
-}
-
-WorkspaceFolder ReadWorkspaceFolder(const std::string& hostFolder) {
-  WorkspaceFolder out;
-  if (hostFolder.empty()) return out;
-  for (const auto& entry : platform::ListDirectory(hostFolder)) {
-    if (entry.isSymlink) continue;
-    if (entry.isDirectory) {
-      out.subFolders.push_back(entry.name);
-    } else if (IsCatalogueName(entry.name)) {
-      for (auto& record : ReadCatalogue(WithSeparator(hostFolder) + entry.name))
-        out.records.push_back(std::move(record));
-    }
-  }
-  return out;
 }
 
 }  // namespace dorvik

@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <vector>
 
 #include "collection/catalogue.h"
 
@@ -21,19 +20,10 @@ struct WorkspaceEntry {
   std::string source;      // the record's source field; empty for a folder
   std::string name;        // folder name, or the record's name field
   std::string discPath;    // "\A\B\" for a folder, "\A\B\x.mp3" for a file
-  std::string hostFolder;  // the workspace folder itself (folder) or the one holding the catalogue (file)
 };
 
 // Depth-first walk of the workspace (the disc's root, given without or with
 // a trailing separator). The root itself is not reported.
 void WalkWorkspace(const std::string& workspace, const std::function<void(const WorkspaceEntry&)>& visit);
-
-// One workspace folder: its sub-folder names and the records of its
-// catalogue (every file named "file.ls" in any case, in enumeration order).
-struct WorkspaceFolder {
-  std::vector<std::string> subFolders;
-  std::vector<CatalogueRecord> records;
-};
-WorkspaceFolder ReadWorkspaceFolder(const std::string& hostFolder);
 
 }  // namespace dorvik

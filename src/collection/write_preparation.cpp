@@ -5,6 +5,7 @@
 #include "collection/file_tree.h"
 #include "collection/layout_file.h"
 #include "collection/temp_names.h"
+#include "collection/workspace_walk.h"
 #include "platform/large_file.h"
 
 namespace dorvik {
@@ -37,34 +38,25 @@ std::string FileCollection::PreparePlaylistFile() {
   return playlistPath_;
 }
 
-void FileCollection::WritePlaylist(const std::string& folder) {
-  for (const auto& entry : platform::ListDirectory(folder)) {
-    if (entry.isSymlink) continue;
-    const std::string path = WithSeparator(folder) + entry.name;
-    if (entry.isDirectory) {
-      WritePlaylist(path);
-      continue;
-    }
-    if (!IsCatalogueName(entry.name)) continue;
-    auto records = ReadCatalogue(path);
-    if (records.empty()) continue;
-    // Lines outside the root carry the record's disc folder: "\A\B\" + name.
-    std::string prefix;
-    if (folder.size() != workspace_.size()) {
-      prefix = folder.substr(workspace_.size());
-      for (char& c : prefix)
-        if (c == platform::kPathSeparator) c = '\\';
-      prefix += '\\';
-    }
+void FileCollection::WritePlaylist(const std::string& workspace) {
+  try {
+    LargeFile out(playlistPath_, LargeFile::Mode::ReadWrite);
+    out.Seek(0, LargeFile::Origin::End);
+    // One line per catalogue record, in workspace order: the disc path, or
+    // the bare name for a file in the root.
     std::string lines;
-    for (const auto& r : records) lines += prefix + r.name + "\r\n";
-    try {
-      LargeFile out(playlistPath_, LargeFile::Mode::ReadWrite);
-      out.Seek(0, LargeFile::Origin::End);
-      out.Write(lines.data(), lines.size());
-    } catch (const platform::FileError&) {
-      // A playlist that vanished meanwhile loses these lines.
-    }
+    WalkWorkspace(workspace, [&](const WorkspaceEntry& e) {
+      if (e.kind != WorkspaceEntry::Kind::File) return;
+      const bool inRoot = e.discPath.size() == e.name.size() + 1;
+      lines += (inRoot ? e.name : e.discPath) + "\r\n";
+      if (lines.size() >= 64 * 1024) {
+        out.Write(lines.data(), lines.size());
+        lines.clear();
+      }
+    });
+    out.Write(lines.data(), lines.size());
+  } catch (const platform::FileError&) {
+    // A playlist file that vanished meanwhile loses its lines.
   }
 }
 
