@@ -14,18 +14,15 @@ void BufferedWriter::Create(const std::string& path) {
   file_.Open(path, platform::LargeFile::Mode::Create);
   buffer_.clear();
   buffer_.reserve(kWriterBufferSize);
-  written_ = 0;
 }
 
 void BufferedWriter::Write(const void* data, size_t length) {
   buffer_.append(static_cast<const char*>(data), length);
-  written_ += length;
   if (buffer_.size() >= kWriterBufferSize) Flush();
 }
 
 void BufferedWriter::WriteZeros(size_t length) {
   buffer_.append(length, '\0');
-  written_ += length;
   if (buffer_.size() >= kWriterBufferSize) Flush();
 }
 

@@ -20,16 +20,13 @@ class BufferedWriter {
   void Write(const void* data, size_t length);
   void Write(const std::string& text) { Write(text.data(), text.size()); }
   void WriteZeros(size_t length);
-  uint64_t Written() const { return written_; }
   // Flushes and closes; throws when the last bytes cannot be written.
   void Close();
-  bool IsOpen() const { return file_.IsOpen(); }
 
  private:
   void Flush();
   platform::LargeFile file_;
   std::string buffer_;
-  uint64_t written_ = 0;
 };
 
 inline constexpr size_t kWriterBufferSize = 64 * 1024;

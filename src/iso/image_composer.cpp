@@ -202,8 +202,6 @@ bool ImageComposer::Relocate() {
   const uint32_t d0 = startAddress_ + kHeadGapSectors;
   const uint32_t metadata = s1 + s2 + s3 + s4 + s5 + s6;
   totalSectors_ = (fileCursor_ - startAddress_) + kHeadGapSectors + metadata;
-  primaryDirectorySectors_ = s1;
-  jolietDirectorySectors_ = s2;
   rootPrimaryExtent_ = d0 + (s1 - rootPrimarySectors_);
   const uint32_t jolietBase = d0 + s1;
   rootJolietExtent_ = jolietBase + (s2 - rootJolietSectors_);

@@ -55,13 +55,6 @@ class ImageComposer {
   void ReadNextSector(uint8_t* buffer, uint32_t length);
   std::string CurrentSourcePath() const { return currentSource_; }
 
-  uint32_t TotalSectors() const { return totalSectors_; }
-  uint32_t HeadSectors() const { return headSectors_; }
-  uint32_t StartAddress() const { return startAddress_; }
-  uint32_t RootPrimaryExtent() const { return rootPrimaryExtent_; }
-  uint32_t RootJolietExtent() const { return rootJolietExtent_; }
-  uint32_t FirstFileSector() const { return firstFileSector_; }
-
  private:
   struct Sizes {
     uint32_t primary = 0;
@@ -109,8 +102,6 @@ class ImageComposer {
   uint32_t headSectors_ = 0;
   uint32_t startAddress_ = 0;
   uint32_t firstFileSector_ = 0;
-  uint32_t primaryDirectorySectors_ = 0;
-  uint32_t jolietDirectorySectors_ = 0;
   // One clock reading per Compose: records and descriptors agree.
   platform::LocalTime composeTime_;
 
