@@ -18,26 +18,6 @@ constexpr int kMaxAttempts = 2 * 32768;
 
 uint32_t NextNumber(std::atomic<uint32_t>& counter) { return RuntimeRandom(counter.fetch_add(1)); }
 
-enum class Attempt { Taken, Next, GiveUp };
-
-// Offers file names of the extension's kind to tryName until it takes one.
-template <typename TryName>
-std::string SearchTempFile(const std::string& extension, TryName tryName) {
-  const std::string temp = platform::TempDirectory();
-  if (temp.empty()) return {};
-  auto& counter = extension.empty() ? tmpCounter : extensionCounter;
-  const std::string suffix = extension.empty() ? ".tmp" : "." + extension;
-  for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
-    std::string path = temp + "Temp" + std::to_string(NextNumber(counter)) + suffix;
-    switch (tryName(path)) {
-      case Attempt::Taken: return path;
-      case Attempt::Next: break;
-      case Attempt::GiveUp: return {};
-    }
-  }
-  return {};
-}
-
 }  // namespace
 
 uint32_t RuntimeRandom(uint32_t seed) {
@@ -58,22 +38,22 @@ std::string CreateWorkspaceFolder() {
   return {};
 }
 
-std::string MakeTempFileName(const std::string& extension) {
-  return SearchTempFile(extension, [](const std::string& path) {
-    return platform::PathExists(path) ? Attempt::Next : Attempt::Taken;
-  });
-}
-
 std::string ReserveTempFileName(const std::string& extension) {
-  return SearchTempFile(extension, [](const std::string& path) {
+  const std::string temp = platform::TempDirectory();
+  if (temp.empty()) return {};
+  auto& counter = extension.empty() ? tmpCounter : extensionCounter;
+  const std::string suffix = extension.empty() ? ".tmp" : "." + extension;
+  for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
+    std::string path = temp + "Temp" + std::to_string(NextNumber(counter)) + suffix;
     try {
       platform::LargeFile(path, platform::LargeFile::Mode::CreateNew);
-      return Attempt::Taken;
+      return path;
     } catch (const platform::FileError&) {
       // As for workspaces: only a name already in use is worth another try.
-      return platform::PathExists(path) ? Attempt::Next : Attempt::GiveUp;
+      if (!platform::PathExists(path)) return {};
     }
-  });
+  }
+  return {};
 }
 
 }  // namespace dorvik

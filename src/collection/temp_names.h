@@ -16,16 +16,12 @@ uint32_t RuntimeRandom(uint32_t seed);
 // call. Empty when there is no temporary directory or no folder could be made.
 std::string CreateWorkspaceFolder();
 
-// An unused path temporary directory + "Temp" + n + ".tmp" (no extension
-// given) or + "." + extension. Nothing is created. Empty when there is no
-// temporary directory.
-std::string MakeTempFileName(const std::string& extension = "");
-
-// Like MakeTempFileName, but the file is created, empty and exclusively, by
-// this call, so it is ours alone: every process draws the same names from
-// 1000, and a name that was merely free when chosen may be chosen by another
-// process as well. A taken name moves on to the next one. Empty when no file
-// could be created.
+// A new, empty file temporary directory + "Temp" + n + ".tmp" (no extension
+// given) or + "." + extension, created exclusively by this call, so it is
+// ours alone: every process draws the same names from 1000, and a name that
+// was merely free when chosen may be chosen by another process as well. A
+// taken name moves on to the next one. Empty when there is no temporary
+// directory or no file could be created.
 std::string ReserveTempFileName(const std::string& extension = "");
 
 }  // namespace dorvik
