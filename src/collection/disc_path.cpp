@@ -1,6 +1,5 @@
 #include "collection/disc_path.h"
 
-#include "collection/workspace_walk.h"
 #include "platform/files.h"
 
 namespace dorvik {

@@ -7,6 +7,8 @@
 
 namespace dorvik {
 
+inline constexpr char kDiscSeparator = '\\';
+
 // A target folder in the form "\" (root) or "\A\B\": a backslash put in front
 // when missing, and one appended when the result is longer than one character.
 std::string NormaliseTargetFolder(const std::string& target);

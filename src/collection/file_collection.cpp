@@ -75,11 +75,9 @@ void FileCollection::AddFiles(const std::string& source, const std::string& targ
 void FileCollection::DeleteFiles(const std::string& discPath, bool isFolder) {
   std::lock_guard lock(mutex_);
   if (!WorkspaceUsable()) return;
-  std::string path = discPath;
-  if (!path.empty() && path.front() == '\\') path.erase(path.begin());
-
+  // Splitting drops empty components, so a leading backslash needs no care.
   if (isFolder) {
-    auto parts = SplitDiscPath(path);
+    auto parts = SplitDiscPath(discPath);
     if (!parts) return;
     if (parts->empty()) {
       // The host removed the root: the collection has no workspace until
@@ -92,10 +90,9 @@ void FileCollection::DeleteFiles(const std::string& discPath, bool isFolder) {
     return;
   }
 
-  const auto cut = path.rfind('\\');
-  const std::string folderPart = cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-  const std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
-  auto parts = SplitDiscPath(folderPart);
+  const auto cut = discPath.rfind(kDiscSeparator);
+  const std::string name = cut == std::string::npos ? discPath : discPath.substr(cut + 1);
+  auto parts = SplitDiscPath(discPath.substr(0, cut == std::string::npos ? 0 : cut));
   if (!parts) return;
   const std::string catalogue = JoinHost(workspace_, *parts) + kPathSeparator + kCatalogueFileName;
   if (auto index = FindCatalogueName(catalogue, name))

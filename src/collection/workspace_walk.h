@@ -9,10 +9,9 @@
 #include <string>
 
 #include "collection/catalogue.h"
+#include "collection/disc_path.h"
 
 namespace dorvik {
-
-inline constexpr char kDiscSeparator = '\\';
 
 struct WorkspaceEntry {
   enum class Kind : uint8_t { Folder = 1, File = 2 };
