@@ -6,6 +6,8 @@
 
 #include "collection/file_tree.h"
 #include "collection/workspace_walk.h"
+#include "iso/buffered_writer.h"
+#include "iso/iso_fields.h"
 #include "platform/files.h"
 #include "platform/large_file.h"
 
@@ -20,15 +22,11 @@ void PutLe16(std::vector<uint8_t>& out, size_t value) {
   out.push_back(static_cast<uint8_t>(value >> 8));
 }
 
-void PutLe32(uint8_t* at, uint32_t value) {
-  for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
 }  // namespace
 
 std::vector<uint8_t> EncodeLayoutHeader(const std::string& label) {
   std::vector<uint8_t> h(kLayoutHeaderSize, 0);
-  PutLe32(&h[0], 256);
+  iso::PutLe32(&h[0], 256);
   h[4] = 2;
   std::memcpy(&h[5], label.data(), std::min(label.size(), kLayoutLabelLimit));
   h[256] = 1;
@@ -61,30 +59,28 @@ bool WriteLayoutFile(const std::string& workspace, const std::string& layoutPath
   if (workspace.empty() || layoutPath.empty() || !FolderExists(workspace)) return false;
   try {
     platform::RemoveFile(layoutPath);
-    LargeFile layout(layoutPath, LargeFile::Mode::Create);
-    auto header = EncodeLayoutHeader(label);
-    layout.Write(header.data(), header.size());
-    // The list's length stands in front of it but is known only after the
-    // walk: write a place-holder and fill it in at the end.
-    uint8_t length[4] = {0, 0, 0, 0};
-    layout.Write(length, sizeof length);
     uint64_t written = 0;
-    std::vector<uint8_t> pending;
-    auto flush = [&] {
-      layout.Write(pending.data(), pending.size());
-      pending.clear();
-    };
-    WalkWorkspace(workspace, [&](const WorkspaceEntry& e) {
-      LayoutEntry entry{e.kind == WorkspaceEntry::Kind::Folder ? kLayoutEntryFolder : kLayoutEntryFile, e.source,
-                        e.discPath};
-      auto bytes = EncodeLayoutEntry(entry);
-      if (bytes.empty() || written + bytes.size() > std::numeric_limits<uint32_t>::max()) return;
-      written += bytes.size();
-      pending.insert(pending.end(), bytes.begin(), bytes.end());
-      if (pending.size() >= 64 * 1024) flush();
-    });
-    flush();
-    PutLe32(length, static_cast<uint32_t>(written));
+    {
+      iso::BufferedWriter layout;
+      layout.Create(layoutPath);
+      const auto header = EncodeLayoutHeader(label);
+      layout.Write(header.data(), header.size());
+      // The list's length stands in front of it but is known only after the
+      // walk: a place-holder now, filled in at the end.
+      layout.WriteZeros(4);
+      WalkWorkspace(workspace, [&](const WorkspaceEntry& e) {
+        LayoutEntry entry{e.kind == WorkspaceEntry::Kind::Folder ? kLayoutEntryFolder : kLayoutEntryFile, e.source,
+                          e.discPath};
+        const auto bytes = EncodeLayoutEntry(entry);
+        if (bytes.empty() || written + bytes.size() > std::numeric_limits<uint32_t>::max()) return;
+        written += bytes.size();
+        layout.Write(bytes.data(), bytes.size());
+      });
+      layout.Close();
+    }
+    uint8_t length[4];
+    iso::PutLe32(length, static_cast<uint32_t>(written));
+    LargeFile layout(layoutPath, LargeFile::Mode::ReadWrite);
     layout.Seek(kLayoutHeaderSize);
     layout.Write(length, sizeof length);
     return true;

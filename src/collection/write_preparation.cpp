@@ -6,6 +6,7 @@
 #include "collection/layout_file.h"
 #include "collection/temp_names.h"
 #include "collection/workspace_walk.h"
+#include "iso/buffered_writer.h"
 #include "platform/large_file.h"
 
 namespace dorvik {
@@ -39,24 +40,20 @@ std::string FileCollection::PreparePlaylistFile() {
 }
 
 void FileCollection::WritePlaylist(const std::string& workspace) {
+  // The playlist file was just made empty, so writing it anew appends.
   try {
-    LargeFile out(playlistPath_, LargeFile::Mode::ReadWrite);
-    out.Seek(0, LargeFile::Origin::End);
+    iso::BufferedWriter out;
+    out.Create(playlistPath_);
     // One line per catalogue record, in workspace order: the disc path, or
     // the bare name for a file in the root.
-    std::string lines;
     WalkWorkspace(workspace, [&](const WorkspaceEntry& e) {
       if (e.kind != WorkspaceEntry::Kind::File) return;
       const bool inRoot = e.discPath.size() == e.name.size() + 1;
-      lines += (inRoot ? e.name : e.discPath) + "\r\n";
-      if (lines.size() >= 64 * 1024) {
-        out.Write(lines.data(), lines.size());
-        lines.clear();
-      }
+      out.Write((inRoot ? e.name : e.discPath) + "\r\n");
     });
-    out.Write(lines.data(), lines.size());
+    out.Close();
   } catch (const platform::FileError&) {
-    // A playlist file that vanished meanwhile loses its lines.
+    // A playlist file that cannot be written loses its lines.
   }
 }
 
