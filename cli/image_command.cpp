@@ -111,8 +111,8 @@ void ReportUnreadable(void*, uint32_t, uint32_t, uint32_t wParam, const char* pa
     std::fprintf(stderr, "dorvik image: cannot read %s; its sectors are left zero\n", path);
 }
 
-// Streams the whole track into the output file.
-bool WriteTrack(iso::ImageComposer& composer, uint32_t sectors, const std::string& output) {
+// Streams the whole track into the output file; throws platform::FileError.
+void WriteTrack(iso::ImageComposer& composer, uint32_t sectors, const std::string& output) {
   platform::LargeFile out(output, platform::LargeFile::Mode::Create);
   std::vector<uint8_t> block(size_t{kSectorsPerWrite} * iso::kSectorSize);
   ProgressBar progress(stdout, sectors);
@@ -126,7 +126,6 @@ bool WriteTrack(iso::ImageComposer& composer, uint32_t sectors, const std::strin
   }
   out.Close();
   progress.Finish();
-  return true;
 }
 
 int Run(const ImageOptions& o) {
