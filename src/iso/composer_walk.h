@@ -25,10 +25,6 @@ struct ImageComposer::Walk {
   uint32_t lastFileSectors = 0;
 };
 
-// A fresh temporary file, created empty and ours alone; empty when none
-// can be had.
-std::string NewTemporaryName();
-
 // A directory's path as its line of the directory list. The list is read
 // line by line, and a folder name may hold a line break on this platform,
 // which would shift every later entry; line breaks and the escape character

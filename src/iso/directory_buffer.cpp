@@ -4,12 +4,11 @@
 #include <cerrno>
 #include <vector>
 
+#include "collection/temp_names.h"
 #include "iso/iso_fields.h"
 #include "platform/files.h"
 
 namespace dorvik::iso {
-
-DirectoryBuffer::DirectoryBuffer(std::string (*tempName)()) : tempName_(tempName) {}
 
 DirectoryBuffer::~DirectoryBuffer() {
   spill_.Close();
@@ -28,7 +27,8 @@ void DirectoryBuffer::AppendZeros(size_t length) {
 
 void DirectoryBuffer::Spill() {
   if (!spill_.IsOpen()) {
-    std::string path = tempName_ ? tempName_() : std::string();
+    // A reserved temporary file, ours alone.
+    std::string path = ReserveTempFileName();
     if (path.empty()) throw platform::FileError(ENOENT, path, "no temporary name for");
     spillPath_ = path;
     spill_.Open(path, platform::LargeFile::Mode::Create);

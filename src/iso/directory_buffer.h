@@ -13,8 +13,7 @@ namespace dorvik::iso {
 
 class DirectoryBuffer {
  public:
-  // tempName gives a fresh file (created, empty) when the buffer has to spill.
-  explicit DirectoryBuffer(std::string (*tempName)());
+  DirectoryBuffer() = default;
   ~DirectoryBuffer();
   DirectoryBuffer(const DirectoryBuffer&) = delete;
   DirectoryBuffer& operator=(const DirectoryBuffer&) = delete;
@@ -31,7 +30,6 @@ class DirectoryBuffer {
  private:
   void Spill();
 
-  std::string (*tempName_)();
   std::string memory_;
   uint64_t spilled_ = 0;
   std::string spillPath_;

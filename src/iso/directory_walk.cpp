@@ -26,8 +26,8 @@ constexpr uint8_t kRecordDateOffset = 2;
 
 ImageComposer::Sizes ImageComposer::WriteDirectory(Walk& walk, const std::string& folder,
                                                    const std::string& imagePath) {
-  DirectoryBuffer primary(&NewTemporaryName);
-  DirectoryBuffer joliet(&NewTemporaryName);
+  DirectoryBuffer primary;
+  DirectoryBuffer joliet;
   WriteRecord(walk, primary, joliet, "", "", RecordKind::Self, 0, 0, 0, 0);
   WriteRecord(walk, primary, joliet, "", "", RecordKind::Parent, 0, 0, 0, 0);
 

@@ -67,8 +67,6 @@ void AppendSectors(BufferedWriter& out, const std::string& path) {
 
 }  // namespace
 
-std::string NewTemporaryName() { return ReserveTempFileName(); }
-
 ImageComposer::ImageComposer() = default;
 
 ImageComposer::~ImageComposer() { DeleteTemporaryFiles(); }
@@ -115,7 +113,7 @@ bool ImageComposer::Compose(const std::string& layoutPath, uint32_t session, uin
     // Nine fresh files up front, each created on the spot so no other
     // composer, here or in another process, can take the same name.
     for (auto& path : temp_) {
-      path = NewTemporaryName();
+      path = ReserveTempFileName();
       if (path.empty()) return false;
     }
 
