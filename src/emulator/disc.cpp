@@ -278,19 +278,34 @@ Sense Disc::CheckWrite(uint32_t lba, uint32_t count, bool needsReservation) cons
   return Sense::None();
 }
 
-void Disc::RecordWrite(uint32_t lba, uint32_t count, uint8_t trackMode) {
+bool Disc::RecordWrite(uint32_t lba, uint32_t count, uint8_t trackMode) {
   if (Traits().recording == Recording::Random) {
+    const bool wasFormatted = formatted_;
     formatted_ = true;  // a drive formats a blank DVD+RW in the background on first write
-    return;
+    return !wasFormatted;
   }
-  if (Traits().recording != Recording::Sequential) return;
+  if (Traits().recording != Recording::Sequential) return false;
+  bool reshaped = false;
   TrackRecord* open = OpenTrack();
   if (!open) {
     tracks_.push_back(TrackRecord{OpenSession(), lba, 0, 0, false, trackMode});
     open = &tracks_.back();
+    reshaped = true;
   }
   open->written += count;
-  if (open->reserved && open->written >= open->reserved) open->closed = true;
+  if (open->reserved && open->written >= open->reserved) {
+    open->closed = true;
+    reshaped = true;
+  }
+  return reshaped;
+}
+
+void Disc::ResumeOpenTrack(uint64_t recordedEnd) {
+  const TrackRecord* open = OpenTrack();
+  if (!open) return;
+  const uint32_t nwa = open->start + open->written;
+  const uint64_t end = std::min<uint64_t>(recordedEnd, open->reserved ? open->End() : capacity_);
+  if (end > nwa) RecordWrite(nwa, static_cast<uint32_t>(end - nwa), open->mode);
 }
 
 Sense Disc::Reserve(uint32_t blocks) {

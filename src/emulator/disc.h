@@ -79,7 +79,12 @@ class Disc {
   uint32_t ReadableEnd() const;  // one past the last readable block (READ CAPACITY)
 
   Sense CheckWrite(uint32_t lba, uint32_t count, bool needsReservation) const;
-  void RecordWrite(uint32_t lba, uint32_t count, uint8_t trackMode);
+  // True when more changed than the open track's length: a new track, a
+  // filled reservation, a first write that formats the medium.
+  bool RecordWrite(uint32_t lba, uint32_t count, uint8_t trackMode);
+  // The disc file holds recordedEnd blocks: an open track the saved state
+  // had not followed to its end continues there.
+  void ResumeOpenTrack(uint64_t recordedEnd);
   Sense Reserve(uint32_t blocks);
   Sense CloseTrack(uint32_t number);
   Sense CloseSession(bool allowNext);

@@ -62,7 +62,6 @@ VirtualRecorder::Reply VirtualRecorder::StartStopUnit(const uint8_t* cdb) {
   }
   if (prevented_) return {sense::MediumRemovalPrevented()};
   if (auto busy = BusySense()) return {*busy};
-  if (stateDirty_) SaveState();
   trayOpen_ = true;
   simulatedNwa_.reset();
   return {};

@@ -154,14 +154,13 @@ VirtualRecorder::Reply VirtualRecorder::Write10(const uint8_t* cdb, const uint8_
     return {};
   }
   WriteSectors(lba, count, data);
-  const bool wasFormatted = disc_.Formatted();
-  disc_.RecordWrite(lba, count, cd ? wp.trackMode : static_cast<uint8_t>(sequential ? 5 : 4));
-  // The state follows every sequential write, so another process (or a
-  // restarted library) continues at the right address.
-  if (sequential || disc_.Formatted() != wasFormatted) {
+  // A write that only lengthens the open track leaves the state file as it
+  // is: the disc file's length tells the next Open how far the track got,
+  // so streaming a track costs no state rewrite per command.
+  if (disc_.RecordWrite(lba, count, cd ? wp.trackMode : static_cast<uint8_t>(sequential ? 5 : 4)))
     stateDirty_ = true;
-    SaveState();
-  }
+  else if (sequential)
+    trackGrown_ = true;
   return {};
 }
 

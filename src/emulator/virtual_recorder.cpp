@@ -59,6 +59,7 @@ std::unique_ptr<VirtualRecorder> VirtualRecorder::Open(const std::string& path, 
       std::string why;
       disc = LoadDiscState(statePath, &why);
       if (!disc) return fail(why);
+      disc->ResumeOpenTrack(info.size / 2048);
     } else if (info.exists && info.size > 0) {
       // Any image without a state is a pressed disc holding it.
       const uint64_t blocks = (info.size + 2047) / 2048;
@@ -105,7 +106,7 @@ VirtualRecorder::VirtualRecorder(std::string path, RecorderOptions options, Disc
 
 VirtualRecorder::~VirtualRecorder() {
   std::lock_guard lock(mutex_);
-  if (stateDirty_) SaveState();
+  if (stateDirty_ || trackGrown_) SaveState();
 }
 
 bool VirtualRecorder::Send(const uint8_t* cdb, uint8_t cdbLength, void* data, uint32_t dataLength,
@@ -294,7 +295,7 @@ void VirtualRecorder::EraseSectors() {
 void VirtualRecorder::SaveState() {
   try {
     SaveDiscState(statePath_, disc_);
-    stateDirty_ = false;
+    stateDirty_ = trackGrown_ = false;
   } catch (const platform::FileError&) {
     // Kept dirty: the next command tries again.
   }

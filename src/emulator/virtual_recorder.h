@@ -123,7 +123,10 @@ class VirtualRecorder final : public ScsiDevice {
   bool mediumPresent_ = true;
   bool trayOpen_ = false;
   bool prevented_ = false;
-  bool stateDirty_ = false;
+  bool stateDirty_ = false;  // saved after the command that set it
+  // The open track grew since the state was saved; the disc file's length
+  // shows how far, and the state catches up when the recorder closes.
+  bool trackGrown_ = false;
   WriteParametersPage writeParameters_;
   uint16_t requestedReadSpeed_ = 0xFFFF;
   uint16_t requestedWriteSpeed_ = 0xFFFF;

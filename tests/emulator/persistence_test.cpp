@@ -20,16 +20,22 @@ int64_t AppendSession(const std::string& path, uint32_t blocks, uint8_t seed) {
   return ok ? start : -1;
 }
 
+// Runs work in a child process that ends with _exit (no destructors run,
+// as when a process is killed); true when work returned true.
+template <typename Work>
+bool InChildProcess(Work work) {
+  const pid_t child = ::fork();
+  if (child < 0) return false;
+  if (child == 0) ::_exit(work() ? 0 : 1);
+  int status = 0;
+  return ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 TEST(Persistence, AnotherProcessAppendsAndAnOpenTrackSurvives) {
   TempFolder dir;
   const std::string path = dir / "disc.img";
   ASSERT_EQ(AppendSession(path, 32, 1), 0);
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) ::_exit(AppendSession(path, 48, 2) == 32 + 11400 ? 0 : 1);
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  ASSERT_TRUE(InChildProcess([&] { return AppendSession(path, 48, 2) == 32 + 11400; }));
   {
     auto r = NewRecorder(path, "dvd-r");  // the medium name no longer matters
     MmcHost host(r.get());
@@ -42,11 +48,24 @@ TEST(Persistence, AnotherProcessAppendsAndAnOpenTrackSurvives) {
     ASSERT_TRUE(host.WriteParameters(0x41, 0xC4).Good());
     ASSERT_TRUE(host.Write10(18380, Pattern(18380, 16, 3)).Good());
   }
+  {
+    auto r = NewRecorder(path, "");
+    MmcHost host(r.get());
+    EXPECT_EQ(host.TrackInformation(1, 0xFF).data[2], 3);
+    EXPECT_EQ(host.TrackInformation(1, 0xFF).U32(12), 18396u);
+    EXPECT_EQ(host.Read10(18380, 16).data, Pattern(18380, 16, 3));
+  }
+  // A process killed while it streams the track: the track still ends
+  // where its data end.
+  ASSERT_TRUE(InChildProcess([&] {
+    MmcHost host(NewRecorder(path, "").release());  // never closed: the process ends first
+    return host.WriteParameters(0x41, 0xC4).Good() && WriteBlocks(host, 18396, 48, 4);
+  }));
   auto r = NewRecorder(path, "");
   MmcHost host(r.get());
   EXPECT_EQ(host.TrackInformation(1, 0xFF).data[2], 3);
-  EXPECT_EQ(host.TrackInformation(1, 0xFF).U32(12), 18396u);
-  EXPECT_EQ(host.Read10(18380, 16).data, Pattern(18380, 16, 3));
+  EXPECT_EQ(host.TrackInformation(1, 0xFF).U32(12), 18444u);
+  EXPECT_EQ(host.Read10(18396, 48).data, Pattern(18396, 48, 4));
 }
 
 TEST(Persistence, DamagedStatesMakeNoRecorder) {
