@@ -16,16 +16,8 @@ VirtualRecorder::Reply VirtualRecorder::RequestSense(const uint8_t* cdb, uint8_t
   Sense s = lastSense_;
   if (auto busy = BusySense()) s = *busy;
   else if (auto missing = MediumMissing()) s = *missing;
-  std::vector<uint8_t> answer(18, 0);
-  answer[0] = 0x70;
-  answer[2] = s.key;
-  answer[7] = 10;
-  answer[12] = s.asc;
-  answer[13] = s.ascq;
-  if (s.hasProgress) {
-    answer[15] = 0x80;
-    Put16(answer.data() + 16, s.progress);
-  }
+  const auto sense = FixedFormatSense(s);
+  const std::vector<uint8_t> answer(sense.begin(), sense.end());
   lastSense_ = Sense::None();
   return {Sense::None(), CopyAnswer(answer, cdb[4], data, length)};
 }

@@ -2,7 +2,10 @@
 // What the software recorder answers when a command does not complete: the
 // sense key and additional sense code a real MMC drive reports for the same
 // situation.
+#include <array>
 #include <cstdint>
+
+#include "emulator/bytes.h"
 
 namespace dorvik::emulator {
 
@@ -25,6 +28,23 @@ struct Sense {
     return s;
   }
 };
+
+// The sense as SPC fixed-format sense data (18 bytes): what a failed
+// command returns and what REQUEST SENSE reports afterwards.
+inline std::array<uint8_t, 18> FixedFormatSense(const Sense& s) {
+  std::array<uint8_t, 18> out{};
+  out[0] = static_cast<uint8_t>(0x70 | (s.hasInformation ? 0x80 : 0));
+  out[2] = s.key & 0x0F;
+  Put32(out.data() + 3, s.information);
+  out[7] = 10;  // additional length
+  out[12] = s.asc;
+  out[13] = s.ascq;
+  if (s.hasProgress) {
+    out[15] = 0x80;
+    Put16(out.data() + 16, s.progress);
+  }
+  return out;
+}
 
 // The answers used across the recorder, named after their SPC/MMC meaning.
 namespace sense {

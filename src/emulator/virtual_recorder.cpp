@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "emulator/bytes.h"
 #include "emulator/steady_clock.h"
 #include "emulator/disc_state_file.h"
 #include "platform/files.h"
@@ -23,20 +22,6 @@ uint8_t CdbLengthOf(uint8_t opcode) {
     case 4: return 16;
     case 5: return 12;
     default: return 6;
-  }
-}
-
-void FillSense(const Sense& s, uint8_t* out) {
-  std::memset(out, 0, kSenseBufferLength);
-  out[0] = static_cast<uint8_t>(0x70 | (s.hasInformation ? 0x80 : 0));
-  out[2] = s.key & 0x0F;
-  Put32(out + 3, s.information);
-  out[7] = 10;  // 18 bytes in all
-  out[12] = s.asc;
-  out[13] = s.ascq;
-  if (s.hasProgress) {
-    out[15] = 0x80;
-    Put16(out + 16, s.progress);
   }
 }
 
@@ -133,7 +118,8 @@ bool VirtualRecorder::Send(const uint8_t* cdb, uint8_t cdbLength, void* data, ui
   reply = DeviceReply{};
   if (!r.sense.Good()) {
     reply.status = 2;
-    FillSense(r.sense, reply.sense);
+    const auto sense = FixedFormatSense(r.sense);
+    std::copy(sense.begin(), sense.end(), reply.sense);
   }
   if (cdb[0] != 0x03) lastSense_ = r.sense;
   if (stateDirty_) SaveState();
