@@ -116,7 +116,7 @@ VirtualRecorder::Reply VirtualRecorder::Write10(const uint8_t* cdb, const uint8_
   const uint32_t count = Get16(cdb + 7);
   if (count == 0) return {};
   if (!data || length < count * 2048u) return {sense::InvalidFieldInCdb()};
-  const WriteParameters wp = WriteParameters::From(writeParameters_);
+  const WriteParameters wp = WriteParameters::From(writeParameters_.data());
   const bool sequential = disc_.Traits().recording == Recording::Sequential;
   const bool cd = disc_.Traits().cd;
   // Session-at-once and raw CD recording need a cue sheet first, which this
@@ -181,7 +181,7 @@ VirtualRecorder::Reply VirtualRecorder::SynchronizeCache(const uint8_t* cdb) {
     // Emulated speed: the flush takes as long as the buffer needs.
     std::this_thread::sleep_for(std::chrono::microseconds(pendingUs));
   }
-  const WriteParameters wp = WriteParameters::From(writeParameters_);
+  const WriteParameters wp = WriteParameters::From(writeParameters_.data());
   if (wp.writeType == 2 && !(wp.testWrite && disc_.Traits().canTestWrite) &&
       (disc_.Kind() == MediumKind::DvdR || disc_.Kind() == MediumKind::DvdRwSequential)) {
     if (disc_.FinishDiscAtOnce()) stateDirty_ = true;
@@ -198,7 +198,7 @@ VirtualRecorder::Reply VirtualRecorder::CloseTrackSession(const uint8_t* cdb) {
   const bool immediate = (cdb[1] & 0x01) != 0;
   const uint8_t function = cdb[2] & 0x07;
   const uint16_t track = Get16(cdb + 4);
-  const WriteParameters wp = WriteParameters::From(writeParameters_);
+  const WriteParameters wp = WriteParameters::From(writeParameters_.data());
   const bool random = disc_.Traits().recording == Recording::Random;
   if (function > 2 && !(disc_.Kind() == MediumKind::DvdPlusR && (function == 5 || function == 6)))
     return {sense::InvalidFieldInCdb()};

@@ -12,16 +12,17 @@ namespace dorvik::emulator {
 
 using WriteParametersPage = std::array<uint8_t, kWriteParametersPageSize>;
 
+// The fields of page 5 the recorder acts on.
 struct WriteParameters {
   uint8_t writeType = 1;  // 0 packet/incremental, 1 track at once, 2 session/disc at once, 3 raw
   bool testWrite = false;
-  bool bufferUnderrunFree = false;
   uint8_t multiSession = 0;  // 3: next session allowed
   uint8_t trackMode = 4;
   uint8_t dataBlockType = 8;
   uint8_t sessionFormat = 0;
 
-  static WriteParameters From(const WriteParametersPage& page);
+  // page: from its page code on, at least 9 bytes.
+  static WriteParameters From(const uint8_t* page);
 };
 
 WriteParametersPage DefaultWriteParameters();
