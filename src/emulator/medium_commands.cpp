@@ -123,16 +123,14 @@ VirtualRecorder::Reply VirtualRecorder::Write10(const uint8_t* cdb, const uint8_
   // drive is never sent.
   if (cd && (wp.writeType == 2 || wp.writeType == 3)) return {sense::CommandSequenceError()};
   if (cd && wp.writeType == 1 && !options_.trackAtOnce) return {sense::CommandSequenceError()};
-  const bool dvdMinus = disc_.Kind() == MediumKind::DvdR || disc_.Kind() == MediumKind::DvdRwSequential;
-  const bool discAtOnce = dvdMinus && wp.writeType == 2;
-  const bool simulate = wp.testWrite && disc_.Traits().canTestWrite;
+  const bool simulate = wp.Simulated(disc_);
 
   if (simulate && simulatedNwa_) {
     if (lba != *simulatedNwa_) return {sense::InvalidAddressForWrite().WithInformation(lba)};
     if (static_cast<uint64_t>(lba) + count > disc_.Capacity())
       return {sense::LbaOutOfRange().WithInformation(disc_.Capacity())};
   } else {
-    Sense s = disc_.CheckWrite(lba, count, discAtOnce);
+    Sense s = disc_.CheckWrite(lba, count, wp.DiscAtOnce(disc_));
     if (!s.Good()) return {s};
   }
 
@@ -182,10 +180,7 @@ VirtualRecorder::Reply VirtualRecorder::SynchronizeCache(const uint8_t* cdb) {
     std::this_thread::sleep_for(std::chrono::microseconds(pendingUs));
   }
   const WriteParameters wp = WriteParameters::From(writeParameters_.data());
-  if (wp.writeType == 2 && !(wp.testWrite && disc_.Traits().canTestWrite) &&
-      (disc_.Kind() == MediumKind::DvdR || disc_.Kind() == MediumKind::DvdRwSequential)) {
-    if (disc_.FinishDiscAtOnce()) stateDirty_ = true;
-  }
+  if (wp.DiscAtOnce(disc_) && !wp.Simulated(disc_) && disc_.FinishDiscAtOnce()) stateDirty_ = true;
   if (immediate) {
     StartBusy(options_.syncCacheMs, sense::LongWriteInProgress());
     busyUntilUs_ += pendingUs;
@@ -203,7 +198,7 @@ VirtualRecorder::Reply VirtualRecorder::CloseTrackSession(const uint8_t* cdb) {
   if (function > 2 && !(disc_.Kind() == MediumKind::DvdPlusR && (function == 5 || function == 6)))
     return {sense::InvalidFieldInCdb()};
   if (function == 0 && !random) return {sense::InvalidFieldInCdb()};
-  if (wp.testWrite && disc_.Traits().canTestWrite) {
+  if (wp.Simulated(disc_)) {
     // The end of a simulated recording: the disc is as it was.
     simulatedNwa_.reset();
     if (function >= 2 && immediate) StartBusy(options_.closeSessionMs, sense::OperationInProgress());

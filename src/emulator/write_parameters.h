@@ -23,6 +23,13 @@ struct WriteParameters {
 
   // page: from its page code on, at least 9 bytes.
   static WriteParameters From(const uint8_t* page);
+
+  // A test write on a medium that can be written in simulation: nothing is recorded.
+  bool Simulated(const Disc& disc) const { return testWrite && disc.Traits().canTestWrite; }
+  // DVD-R/RW disc-at-once: into a reserved track, which the drive closes itself.
+  bool DiscAtOnce(const Disc& disc) const {
+    return writeType == 2 && (disc.Kind() == MediumKind::DvdR || disc.Kind() == MediumKind::DvdRwSequential);
+  }
 };
 
 WriteParametersPage DefaultWriteParameters();
