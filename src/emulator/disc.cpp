@@ -194,17 +194,20 @@ std::optional<TrackView> Disc::TrackContaining(uint32_t lba) const {
   return std::nullopt;
 }
 
+std::optional<TrackView> Disc::FirstTrackOfSession(uint16_t session) const {
+  for (const auto& v : Tracks())
+    if (v.session == session) return v;
+  return std::nullopt;
+}
+
 uint16_t Disc::LastTrackInLastSession() const {
   auto all = Tracks();
   return all.empty() ? 1 : all.back().number;
 }
 
 uint16_t Disc::FirstTrackInLastSession() const {
-  auto all = Tracks();
-  const uint16_t last = SessionCount();
-  for (const auto& v : all)
-    if (v.session == last) return v.number;
-  return all.empty() ? 1 : all.back().number;
+  if (auto first = FirstTrackOfSession(SessionCount())) return first->number;
+  return LastTrackInLastSession();
 }
 
 std::vector<TrackRecord> Disc::TocTracks() const {

@@ -70,6 +70,7 @@ class Disc {
   std::vector<TrackView> Tracks() const;
   std::optional<TrackView> Track(uint16_t number) const;  // 0xFF: the invisible/incomplete track
   std::optional<TrackView> TrackContaining(uint32_t lba) const;
+  std::optional<TrackView> FirstTrackOfSession(uint16_t session) const;
   // Where the next new track would begin (the invisible track's start).
   uint32_t NextTrackStart() const;
   // Tracks of closed sessions (plus closed tracks of the open session on

@@ -53,14 +53,8 @@ std::vector<uint8_t> DiscInformationAnswer(const Disc& disc) {
     // The lead-in of the session being recorded (or about to be), and the
     // last place a lead-out may start.
     int64_t leadIn = kBlankCdLeadIn;
-    if (!disc.Recorded().empty()) {
-      const auto tracks = disc.Tracks();
-      for (const auto& t : tracks)
-        if (t.session == sessions) {
-          leadIn = static_cast<int64_t>(t.start) - 150 - 4500;
-          break;
-        }
-    }
+    if (!disc.Recorded().empty())
+      if (auto first = disc.FirstTrackOfSession(sessions)) leadIn = static_cast<int64_t>(first->start) - 150 - 4500;
     PutMsf(out.data() + 16, leadIn);
     PutMsf(out.data() + 20, disc.Capacity());
   }
@@ -81,11 +75,7 @@ std::optional<std::vector<uint8_t>> TrackInformationAnswer(const Disc& disc, uin
       track = disc.Track(static_cast<uint16_t>(number));
       break;
     case 2:
-      for (const auto& t : disc.Tracks())
-        if (t.session == number) {
-          track = t;
-          break;
-        }
+      if (number <= 0xFFFF) track = disc.FirstTrackOfSession(static_cast<uint16_t>(number));
       break;
     default: return std::nullopt;
   }
@@ -192,12 +182,8 @@ Sense TocAnswer(const Disc& disc, uint8_t format, bool msf, uint8_t number, std:
         if (another) {
           // Where the next session's program area may begin, and the last
           // place its lead-out may start.
-          uint32_t nextStart = disc.Capacity();
-          for (const auto& t : disc.Tracks())
-            if (t.session == s + 1) {
-              nextStart = t.start;
-              break;
-            }
+          const auto next = disc.FirstTrackOfSession(static_cast<uint16_t>(s + 1));
+          const uint32_t nextStart = next ? next->start : disc.Capacity();
           descriptor(s, 0x50 | (ctrl & 0x0F), 0xB0, static_cast<int64_t>(nextStart) - 150, 0x01,
                      disc.Capacity(), true, 0, 0);
         }
