@@ -1,19 +1,10 @@
 #include "emulator/fault_script.h"
 
-#include <cstdlib>
+#include "emulator/entry_list.h"
 
 namespace dorvik::emulator {
 
 namespace {
-bool ParseUnsigned(const std::string& text, int base, uint32_t limit, uint32_t& out) {
-  if (text.empty()) return false;
-  char* end = nullptr;
-  const unsigned long v = std::strtoul(text.c_str(), &end, base);
-  if (*end != '\0' || v > limit) return false;
-  out = static_cast<uint32_t>(v);
-  return true;
-}
-
 std::optional<Fault> ParseEntry(const std::string& item) {
   const size_t eq = item.find('=');
   if (eq == std::string::npos) return std::nullopt;
@@ -49,13 +40,7 @@ std::optional<Fault> ParseEntry(const std::string& item) {
 
 std::optional<std::vector<Fault>> ParseFaultScript(const std::string& text, std::string* error) {
   std::vector<Fault> out;
-  size_t pos = 0;
-  while (pos < text.size()) {
-    size_t end = text.find(';', pos);
-    if (end == std::string::npos) end = text.size();
-    const std::string item = text.substr(pos, end - pos);
-    pos = end + 1;
-    if (item.empty()) continue;
+  for (const std::string& item : SplitEntries(text)) {
     auto fault = ParseEntry(item);
     if (!fault) {
       if (error) *error = "bad fault \"" + item + "\"";

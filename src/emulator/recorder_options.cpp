@@ -1,7 +1,8 @@
 #include "emulator/recorder_options.h"
 
 #include <algorithm>
-#include <cstdlib>
+
+#include "emulator/entry_list.h"
 
 namespace dorvik::emulator {
 
@@ -26,14 +27,7 @@ bool ModelWrites(DriveModel model, MediumKind kind) {
 }
 
 namespace {
-bool ParseNumber(const std::string& text, uint32_t& out) {
-  if (text.empty()) return false;
-  char* end = nullptr;
-  unsigned long long v = std::strtoull(text.c_str(), &end, 0);
-  if (*end != '\0' || v > 0xFFFFFFFFull) return false;
-  out = static_cast<uint32_t>(v);
-  return true;
-}
+bool ParseNumber(const std::string& text, uint32_t& out) { return ParseUnsigned(text, 0, 0xFFFFFFFFu, out); }
 bool ParseFlag(const std::string& text, bool& out) {
   if (text == "1" || text == "yes" || text == "on") return out = true, true;
   if (text == "0" || text == "no" || text == "off") return out = false, true;
@@ -42,16 +36,7 @@ bool ParseFlag(const std::string& text, bool& out) {
 }  // namespace
 
 bool ParseRecorderOptions(const std::string& text, RecorderOptions& options, std::string* error) {
-  size_t pos = 0;
-  while (pos <= text.size()) {
-    size_t end = text.find(';', pos);
-    if (end == std::string::npos) end = text.size();
-    const std::string item = text.substr(pos, end - pos);
-    pos = end + 1;
-    if (item.empty()) {
-      if (end == text.size()) break;
-      continue;
-    }
+  for (const std::string& item : SplitEntries(text)) {
     const size_t eq = item.find('=');
     const std::string key = item.substr(0, eq);
     const std::string value = eq == std::string::npos ? "" : item.substr(eq + 1);
@@ -98,7 +83,6 @@ bool ParseRecorderOptions(const std::string& text, RecorderOptions& options, std
       if (error) *error = "bad recorder option \"" + item + "\"";
       return false;
     }
-    if (end == text.size()) break;
   }
   return true;
 }
