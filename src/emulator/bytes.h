@@ -29,10 +29,6 @@ inline void Append16(std::vector<uint8_t>& out, uint32_t v) {
   out.push_back(static_cast<uint8_t>(v >> 8));
   out.push_back(static_cast<uint8_t>(v));
 }
-inline void Append32(std::vector<uint8_t>& out, uint32_t v) {
-  Append16(out, v >> 16);
-  Append16(out, v);
-}
 
 // Copies an answer cut to the allocation length and the host's buffer;
 // returns the bytes transferred.

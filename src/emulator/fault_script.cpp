@@ -52,7 +52,6 @@ std::optional<std::vector<Fault>> ParseFaultScript(const std::string& text, std:
 }
 
 void FaultScript::Add(const Fault& fault) { entries_.push_back({fault, 0}); }
-void FaultScript::Clear() { entries_.clear(); }
 
 std::optional<Sense> FaultScript::Next(uint8_t opcode) {
   std::optional<Sense> result;

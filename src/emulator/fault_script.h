@@ -30,7 +30,6 @@ std::optional<std::vector<Fault>> ParseFaultScript(const std::string& text, std:
 class FaultScript {
  public:
   void Add(const Fault& fault);
-  void Clear();
   // Counts the command; the sense it must fail with, if any.
   std::optional<Sense> Next(uint8_t opcode);
 

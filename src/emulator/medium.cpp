@@ -46,19 +46,4 @@ std::optional<MediumKind> MediumByName(const std::string& name) {
   return std::nullopt;
 }
 
-std::optional<MediumKind> MediumByProfile(uint16_t profile) {
-  for (const auto& t : Table())
-    if (t.profile == profile) return t.kind;
-  return std::nullopt;
-}
-
-const std::vector<MediumKind>& AllMedia() {
-  static const std::vector<MediumKind> all = [] {
-    std::vector<MediumKind> v;
-    for (const auto& t : Table()) v.push_back(t.kind);
-    return v;
-  }();
-  return all;
-}
-
 }  // namespace dorvik::emulator

@@ -45,8 +45,6 @@ struct MediumTraits {
 
 const MediumTraits& TraitsOf(MediumKind kind);
 std::optional<MediumKind> MediumByName(const std::string& name);
-std::optional<MediumKind> MediumByProfile(uint16_t profile);
-const std::vector<MediumKind>& AllMedia();
 
 inline constexpr uint32_t kCdCapacity = 359849;       // 80 minutes
 inline constexpr uint32_t kDvdCapacity = 2295104;     // single layer 4.7 GB

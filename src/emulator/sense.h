@@ -61,7 +61,6 @@ inline Sense InvalidFieldInCdb() { return Sense::Of(0x05, 0x24, 0x00); }
 inline Sense InvalidFieldInParameterList() { return Sense::Of(0x05, 0x26, 0x00); }
 inline Sense ParameterListLengthError() { return Sense::Of(0x05, 0x1A, 0x00); }
 inline Sense CommandSequenceError() { return Sense::Of(0x05, 0x2C, 0x00); }
-inline Sense CannotReadIncompatibleFormat() { return Sense::Of(0x05, 0x30, 0x02); }
 inline Sense CannotWriteIncompatibleFormat() { return Sense::Of(0x05, 0x30, 0x05); }
 inline Sense CannotFormatIncompatibleMedium() { return Sense::Of(0x05, 0x30, 0x06); }
 inline Sense SavingParametersNotSupported() { return Sense::Of(0x05, 0x39, 0x00); }

@@ -106,7 +106,7 @@ bool VirtualRecorder::Send(const uint8_t* cdb, uint8_t cdbLength, void* data, ui
     r.sense = sense::InvalidFieldInCdb();
   } else {
     try {
-      r = Execute(cdb, cdbLength, static_cast<uint8_t*>(data), dataLength, direction);
+      r = Execute(cdb, static_cast<uint8_t*>(data), dataLength, direction);
     } catch (const platform::FileError&) {
       // The disc file failed under us: the medium is unreadable or unwritable.
       r.sense = cdb[0] == 0x2A ? sense::WriteError() : sense::UnrecoveredReadError();
@@ -126,8 +126,7 @@ bool VirtualRecorder::Send(const uint8_t* cdb, uint8_t cdbLength, void* data, ui
   return true;
 }
 
-VirtualRecorder::Reply VirtualRecorder::Execute(const uint8_t* cdb, uint8_t, uint8_t* data, uint32_t length,
-                                                Direction direction) {
+VirtualRecorder::Reply VirtualRecorder::Execute(const uint8_t* cdb, uint8_t* data, uint32_t length, Direction direction) {
   const uint8_t op = cdb[0];
   const bool writer = options_.model != DriveModel::DvdReader;
   uint8_t* in = direction == DirIn ? data : nullptr;
@@ -306,19 +305,9 @@ void VirtualRecorder::AddFault(const Fault& fault) {
   faults_.Add(fault);
 }
 
-void VirtualRecorder::ClearFaults() {
-  std::lock_guard lock(mutex_);
-  faults_.Clear();
-}
-
 std::vector<LoggedCommand> VirtualRecorder::CommandLog() const {
   std::lock_guard lock(mutex_);
   return {log_.begin(), log_.end()};
-}
-
-void VirtualRecorder::ClearCommandLog() {
-  std::lock_guard lock(mutex_);
-  log_.clear();
 }
 
 void VirtualRecorder::SetMediumPresent(bool present) {
@@ -329,11 +318,6 @@ void VirtualRecorder::SetMediumPresent(bool present) {
 bool VirtualRecorder::TrayOpen() const {
   std::lock_guard lock(mutex_);
   return trayOpen_;
-}
-
-Disc VirtualRecorder::CurrentDisc() const {
-  std::lock_guard lock(mutex_);
-  return disc_;
 }
 
 uint16_t VirtualRecorder::CurrentProfile() const {

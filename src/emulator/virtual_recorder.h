@@ -51,16 +51,11 @@ class VirtualRecorder final : public ScsiDevice {
 
   // For tests and hosts that drive the recorder directly.
   void AddFault(const Fault& fault);
-  void ClearFaults();
   std::vector<LoggedCommand> CommandLog() const;
-  void ClearCommandLog();
   // Takes the disc out (the tray stays closed and empty) or puts it back.
   void SetMediumPresent(bool present);
   bool TrayOpen() const;
-  Disc CurrentDisc() const;
   uint16_t CurrentProfile() const;  // 0 with no usable medium
-  const RecorderOptions& Options() const { return options_; }
-  const std::string& StatePath() const { return statePath_; }
 
   static constexpr size_t kCommandLogLimit = 1u << 16;
 
@@ -71,7 +66,7 @@ class VirtualRecorder final : public ScsiDevice {
     Sense sense;
     uint32_t transferred = 0;
   };
-  Reply Execute(const uint8_t* cdb, uint8_t cdbLength, uint8_t* data, uint32_t dataLength, Direction direction);
+  Reply Execute(const uint8_t* cdb, uint8_t* data, uint32_t dataLength, Direction direction);
 
   // Commands.
   Reply TestUnitReady();

@@ -56,10 +56,9 @@ class MmcHost {
 
   Answer TestUnitReady() { return None({0x00, 0, 0, 0, 0, 0}); }
   Answer ModeSense(uint8_t page) { return In(Cdb10(0x5A, 0, page << 24, 0, 1024), 1024); }
-  // Page 5 with bytes 2 (write type, flags), 3 (multisession, track mode), 4 (block type), 8 (session format).
-  Answer WriteParameters(uint8_t byte2, uint8_t byte3, uint8_t byte4 = 0x08, uint8_t sessionFormat = 0) {
-    Bytes list = {0, 0, 0, 0, 0, 0, 0, 0, 0x05, 0x32, byte2, byte3, byte4, 0, 0, 0, sessionFormat,
-                  0, 0, 0, 0, 0, 0, 150};
+  // Page 5 with bytes 2 (write type, flags), 3 (multisession, track mode), 4 (block type).
+  Answer WriteParameters(uint8_t byte2, uint8_t byte3, uint8_t byte4 = 0x08) {
+    Bytes list = {0, 0, 0, 0, 0, 0, 0, 0, 0x05, 0x32, byte2, byte3, byte4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 150};
     list.resize(8 + 52);
     return Send(Cdb10(0x55, 0x10, 0, 0, 60), DirOut, list);
   }
