@@ -190,9 +190,6 @@ bool IsUdfAnchor(const uint8_t* block, uint32_t lba);
 // Whether a GET CONFIGURATION answer of length bytes lists feature code.
 bool HasFeature(const uint8_t* buffer, uint32_t length, uint16_t code);
 
-// The 1x rate of the medium of profile, in kB/s.
-uint16_t SpeedUnit(uint32_t profile);
-
 // Big-endian field helpers for CDBs and MMC answers.
 inline uint16_t Be16(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
 inline uint32_t Be32(const uint8_t* p) {

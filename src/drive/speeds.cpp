@@ -24,8 +24,7 @@ const uint8_t* PageIn(const std::vector<uint8_t>& answer) {
   return answer.data() + offset;
 }
 
-}  // namespace
-
+// The 1x rate of the medium of profile, in kB/s.
 uint16_t SpeedUnit(uint32_t profile) {
   switch (profile) {
     case kProfileDvdR:
@@ -39,6 +38,8 @@ uint16_t SpeedUnit(uint32_t profile) {
       return kCdUnit;
   }
 }
+
+}  // namespace
 
 int Drive::SetReadSpeed(uint16_t speed) {
   if (imageMode_) return 0;
