@@ -34,8 +34,21 @@ uint64_t BlockCount(const LargeFile& file, uint32_t sectorSize) {
   return (file.Length() + sectorSize - 1) / sectorSize;
 }
 
-// The MSF form of a block count, held at the largest count it can take.
-Msf EndMsf(uint64_t blocks) { return BlocksToMsf(static_cast<int64_t>(std::min<uint64_t>(blocks, INT32_MAX))); }
+// A block count as hour, minute, second, frame, counted from 00:02:00 the
+// way a disc's addresses are, so MsfToLba reads it back. Counts past
+// MsfToLba's signed 32-bit range are held at its top.
+struct Msf {
+  uint8_t hour = 0, minute = 0, second = 0, frame = 0;
+};
+Msf EndMsf(uint64_t blocks) {
+  const uint64_t t = std::min<uint64_t>(blocks, INT32_MAX) + 150;
+  Msf msf;
+  msf.hour = static_cast<uint8_t>(t / 405000);
+  msf.minute = static_cast<uint8_t>(t % 405000 / 4500);
+  msf.second = static_cast<uint8_t>(t % 4500 / 75);
+  msf.frame = static_cast<uint8_t>(t % 75);
+  return msf;
+}
 
 // Copies an answer into the caller's buffer without passing its length.
 void Answer(uint8_t* buffer, uint32_t length, const uint8_t* answer, size_t answerLength) {
@@ -43,23 +56,6 @@ void Answer(uint8_t* buffer, uint32_t length, const uint8_t* answer, size_t answ
 }
 
 }  // namespace
-
-Msf BlocksToMsf(int64_t n) {
-  Msf msf;
-  int64_t t;
-  if (n >= -150) t = n + 150;
-  else if (n >= -45150) t = n + 450150;
-  else return msf;
-  const int64_t hour = n >= -150 ? t / 405000 : 0;
-  const int64_t minute = (t - hour * 405000) / 4500;
-  const int64_t second = (t - (hour * 90 + minute) * 4500) / 75;
-  const int64_t frame = t - (hour * 90 + minute) * 4500 - second * 75;
-  msf.hour = static_cast<uint8_t>(hour);
-  msf.minute = static_cast<uint8_t>(minute);
-  msf.second = static_cast<uint8_t>(second);
-  msf.frame = static_cast<uint8_t>(frame);
-  return msf;
-}
 
 ImageFileDevice::ImageFileDevice(std::string path) : path_(std::move(path)) {}
 

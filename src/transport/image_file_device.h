@@ -43,10 +43,4 @@ class ImageFileDevice : public ImageDevice {
   uint32_t dataOffset_ = 0;
 };
 
-// A block count as hour, minute, second, frame: the inverse of MsfToLba.
-struct Msf {
-  uint8_t hour = 0, minute = 0, second = 0, frame = 0;
-};
-Msf BlocksToMsf(int64_t blocks);
-
 }  // namespace dorvik

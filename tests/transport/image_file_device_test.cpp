@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -189,6 +190,20 @@ TEST_F(ImageFileDeviceTest, TocAndDiscInformationDescribeOneFinishedTrack) {
   EXPECT_EQ(1, device.ReadTrackInformation(track, 0, 1001));
   EXPECT_EQ(0, device.ReadTrackInformation(track, 0, 999));
   EXPECT_EQ(1000u, Be32(track + 24));
+}
+
+// 500000 blocks run past 90 minutes: the lead-out's hour byte counts.
+TEST_F(ImageFileDeviceTest, LeadOutOfALongImageReadsBackThroughTheHourByte) {
+  Bytes head(17 * 2048, 0);
+  std::memcpy(&head[16 * 2048], "\x01" "CD001\x01", 7);
+  WriteAll(dir_ / "long.iso", head);
+  std::filesystem::resize_file(dir_ / "long.iso", 500000ull * 2048);  // sparse: no disk used
+  ImageFileDevice device(dir_ / "long.iso");
+  ASSERT_TRUE(device.Open());
+  uint8_t toc[12] = {};
+  ASSERT_EQ(0, device.ReadToc(toc, sizeof toc, 0, 0));
+  EXPECT_EQ(1, toc[8]);
+  EXPECT_EQ(500000, MsfToLba(toc[8], toc[9], toc[10], toc[11]));
 }
 
 TEST_F(ImageFileDeviceTest, UdfAnchorIsRecognised) {
