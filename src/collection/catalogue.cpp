@@ -88,9 +88,15 @@ bool AppendCatalogueRecord(const std::string& path, const CatalogueRecord& recor
 bool CatalogueHoldsText(const std::string& path, const std::string& text) {
   try {
     LargeFile file(path, LargeFile::Mode::Read);
-    uint8_t field[kCatalogueFieldSize];
-    while (file.Read(field, sizeof field) == sizeof field)
-      if (FieldText(field) == text) return true;
+    // Read in whole records, but test every whole field, a trailing partial
+    // record's source included.
+    std::vector<uint8_t> chunk(kRecordsPerRead * kCatalogueRecordSize);
+    for (;;) {
+      const size_t n = file.Read(chunk.data(), chunk.size());
+      for (size_t at = 0; at + kCatalogueFieldSize <= n; at += kCatalogueFieldSize)
+        if (FieldText(&chunk[at]) == text) return true;
+      if (n < chunk.size()) break;
+    }
   } catch (const platform::FileError&) {
   }
   return false;

@@ -19,6 +19,14 @@ TEST_F(CollectionTest, TargetsAreNormalisedAndNamesRecordedOnce) {
   collection->AddFiles(src + "/other/c.mp3", "MUSIC\\", false);
   collection->AddFiles(src + "/x/C.MP3", "\\MUSIC", false);
   EXPECT_EQ(Records("MUSIC"), (std::vector<CatalogueRecord>{{src + "/c.mp3", "c.mp3"}, {src + "/x/C.MP3", "C.MP3"}}));
+  // Catalogues are read a few dozen records at a time: a name far down is
+  // still found, by the duplicate test and by removal alike.
+  for (int i = 0; i < 150; ++i) WriteFile(src + "/many/f" + std::to_string(1000 + i));
+  collection->AddFiles(src + "/many", "\\", false);
+  collection->AddFiles(src + "/many/f1149", "\\many\\", false);
+  collection->DeleteFiles("\\many\\f1140", false);
+  EXPECT_EQ(Names("many").size(), 149u);
+  EXPECT_EQ(Names("many").back(), "f1149");
   // A missing source still leaves its target folders behind.
   collection->AddFiles(src + "/none", "X\\Y", false);
   EXPECT_TRUE(fs::is_directory(Workspace() + "/X/Y"));
