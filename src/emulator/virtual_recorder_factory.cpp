@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "emulator/fault_script.h"
+#include "emulator/medium.h"
 #include "emulator/virtual_recorder.h"
 #include "transport/device_scan.h"
 
@@ -25,5 +26,7 @@ std::unique_ptr<ScsiDevice> CreateVirtualRecorder(const std::string& path, const
   for (const auto& f : faults) recorder->AddFault(f);
   return recorder;
 }
+
+bool IsVirtualMediumName(const std::string& name) { return emulator::MediumByName(name).has_value(); }
 
 }  // namespace dorvik

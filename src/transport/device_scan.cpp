@@ -1,19 +1,12 @@
 #include "transport/device_scan.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdlib>
-#include <string_view>
 
 #include "platform/files.h"
 #include "transport/sg_io_device.h"
 
 namespace dorvik {
-
-namespace {
-constexpr std::array<std::string_view, 10> kMedia = {"cd-rom", "cd-r",  "cd-rw",      "dvd-rom", "dvd-r",
-                                                     "dvd-rw", "dvd-rw-seq", "dvd+r", "dvd+rw",  "dvd-ram"};
-}
 
 std::vector<VirtualDriveSpec> ParseVirtualDrives(const std::string& text) {
   std::vector<VirtualDriveSpec> out;
@@ -31,7 +24,7 @@ std::vector<VirtualDriveSpec> ParseVirtualDrives(const std::string& text) {
     entry.path = item;
     if (auto colon = item.rfind(':'); colon != std::string::npos) {
       std::string medium = item.substr(colon + 1);
-      if (std::find(kMedia.begin(), kMedia.end(), medium) != kMedia.end()) {
+      if (IsVirtualMediumName(medium)) {
         entry.path = item.substr(0, colon);
         entry.medium = medium;
       }

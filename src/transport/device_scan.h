@@ -33,6 +33,9 @@ std::vector<DeviceCandidate> ScanDevices();
 std::unique_ptr<ScsiDevice> CreateVirtualRecorder(const std::string& path, const std::string& medium,
                                                   std::string* error);
 
+// Whether the software recorder knows a medium of this name.
+bool IsVirtualMediumName(const std::string& name);
+
 inline constexpr DeviceId kLastUsableId = 254;  // 0xFF means "no device chosen"
 
 }  // namespace dorvik
