@@ -8,7 +8,7 @@
 #include "collection/catalogue.h"
 #include "collection/disc_path.h"
 #include "collection/file_tree.h"
-#include "iso/previous_session_descriptor.h"
+#include "collection/previous_session_descriptor.h"
 #include "platform/large_file.h"
 
 namespace dorvik {

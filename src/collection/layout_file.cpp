@@ -6,8 +6,8 @@
 
 #include "collection/file_tree.h"
 #include "collection/workspace_walk.h"
-#include "iso/buffered_writer.h"
-#include "iso/iso_fields.h"
+#include "platform/buffered_writer.h"
+#include "platform/byte_order.h"
 #include "platform/files.h"
 #include "platform/large_file.h"
 
@@ -26,7 +26,7 @@ void PutLe16(std::vector<uint8_t>& out, size_t value) {
 
 std::vector<uint8_t> EncodeLayoutHeader(const std::string& label) {
   std::vector<uint8_t> h(kLayoutHeaderSize, 0);
-  iso::PutLe32(&h[0], 256);
+  platform::PutLe32(&h[0], 256);
   h[4] = 2;
   std::memcpy(&h[5], label.data(), std::min(label.size(), kLayoutLabelLimit));
   h[256] = 1;
@@ -61,7 +61,7 @@ bool WriteLayoutFile(const std::string& workspace, const std::string& layoutPath
     platform::RemoveFile(layoutPath);
     uint64_t written = 0;
     {
-      iso::BufferedWriter layout;
+      platform::BufferedWriter layout;
       layout.Create(layoutPath);
       const auto header = EncodeLayoutHeader(label);
       layout.Write(header.data(), header.size());
@@ -79,7 +79,7 @@ bool WriteLayoutFile(const std::string& workspace, const std::string& layoutPath
       layout.Close();
     }
     uint8_t length[4];
-    iso::PutLe32(length, static_cast<uint32_t>(written));
+    platform::PutLe32(length, static_cast<uint32_t>(written));
     LargeFile layout(layoutPath, LargeFile::Mode::ReadWrite);
     layout.Seek(kLayoutHeaderSize);
     layout.Write(length, sizeof length);

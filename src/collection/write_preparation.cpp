@@ -6,7 +6,7 @@
 #include "collection/layout_file.h"
 #include "collection/temp_names.h"
 #include "collection/workspace_walk.h"
-#include "iso/buffered_writer.h"
+#include "platform/buffered_writer.h"
 #include "platform/large_file.h"
 
 namespace dorvik {
@@ -42,7 +42,7 @@ std::string FileCollection::PreparePlaylistFile() {
 void FileCollection::WritePlaylist(const std::string& workspace) {
   // The playlist file was just made empty, so writing it anew appends.
   try {
-    iso::BufferedWriter out;
+    platform::BufferedWriter out;
     out.Create(playlistPath_);
     // One line per catalogue record, in workspace order: the disc path, or
     // the bare name for a file in the root.

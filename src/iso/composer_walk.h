@@ -5,7 +5,7 @@
 #include <ctime>
 #include <string>
 
-#include "iso/buffered_writer.h"
+#include "platform/buffered_writer.h"
 #include "iso/image_composer.h"
 #include "platform/clock.h"
 

@@ -6,10 +6,12 @@
 #include <cstdint>
 #include <string>
 
-#include "iso/buffered_writer.h"
+#include "platform/buffered_writer.h"
 #include "platform/large_file.h"
 
 namespace dorvik::iso {
+
+using platform::BufferedWriter;
 
 class DirectoryBuffer {
  public:

@@ -13,7 +13,7 @@
 #include "iso/iso_dates.h"
 #include "iso/iso_fields.h"
 #include "iso/iso_names.h"
-#include "iso/previous_session_descriptor.h"
+#include "collection/previous_session_descriptor.h"
 #include "platform/files.h"
 
 namespace dorvik::iso {

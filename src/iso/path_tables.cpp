@@ -8,7 +8,7 @@
 #include <unordered_map>
 #include <utility>
 
-#include "iso/buffered_writer.h"
+#include "platform/buffered_writer.h"
 #include "iso/composer_walk.h"
 #include "iso/image_composer.h"
 #include "iso/iso_names.h"

@@ -3,7 +3,7 @@
 #include "api/library.h"
 #include "collection_fixture.h"
 #include "dorvik.h"
-#include "iso/previous_session_descriptor.h"
+#include "collection/previous_session_descriptor.h"
 
 namespace dorvik::test {
 namespace {

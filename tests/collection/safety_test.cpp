@@ -3,7 +3,7 @@
 #include <unistd.h>
 
 #include "collection_fixture.h"
-#include "iso/previous_session_descriptor.h"
+#include "collection/previous_session_descriptor.h"
 
 namespace dorvik::test {
 namespace {

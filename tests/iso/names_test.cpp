@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "iso/iso_names.h"
-#include "iso/previous_session_descriptor.h"
+#include "collection/previous_session_descriptor.h"
 
 namespace dorvik {
 namespace {

@@ -1,4 +1,4 @@
-#include "iso/previous_session_descriptor.h"
+#include "collection/previous_session_descriptor.h"
 
 #include <algorithm>
 #include <cstdint>

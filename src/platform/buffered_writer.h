@@ -6,7 +6,7 @@
 
 #include "platform/large_file.h"
 
-namespace dorvik::iso {
+namespace dorvik::platform {
 
 class BufferedWriter {
  public:
@@ -15,7 +15,7 @@ class BufferedWriter {
   BufferedWriter(const BufferedWriter&) = delete;
   BufferedWriter& operator=(const BufferedWriter&) = delete;
 
-  // Creates (or truncates) the file. Throws platform::FileError.
+  // Creates (or truncates) the file. Throws FileError.
   void Create(const std::string& path);
   void Write(const void* data, size_t length);
   void Write(const std::string& text) { Write(text.data(), text.size()); }
@@ -25,7 +25,7 @@ class BufferedWriter {
 
  private:
   void Flush();
-  platform::LargeFile file_;
+  LargeFile file_;
   std::string buffer_;
 };
 

@@ -1,17 +1,17 @@
-#include "iso/buffered_writer.h"
+#include "platform/buffered_writer.h"
 
-namespace dorvik::iso {
+namespace dorvik::platform {
 
 BufferedWriter::~BufferedWriter() {
   try {
     Close();
-  } catch (const platform::FileError&) {
+  } catch (const FileError&) {
     // Destruction on an error path: the caller already reports the failure.
   }
 }
 
 void BufferedWriter::Create(const std::string& path) {
-  file_.Open(path, platform::LargeFile::Mode::Create);
+  file_.Open(path, LargeFile::Mode::Create);
   buffer_.clear();
   buffer_.reserve(kWriterBufferSize);
 }
