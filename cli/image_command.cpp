@@ -152,7 +152,7 @@ int Run(const ImageOptions& o) {
 
   int result = kExitOk;
   {
-    iso::ImageComposer composer;
+    iso::ImageComposer composer(&NotifyUnreadableFile);
     if (!composer.Compose(layout, 1, 1, collection.GetWorkspacePath(), o.start)) {
       std::fprintf(stderr, "dorvik image: the image could not be composed\n");
       result = kExitFailed;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <vector>
+#include <utility>
 
 #include "collection/temp_names.h"
 #include "iso/composer_walk.h"
@@ -67,7 +68,8 @@ void AppendSectors(BufferedWriter& out, const std::string& path) {
 
 }  // namespace
 
-ImageComposer::ImageComposer() = default;
+ImageComposer::ImageComposer(UnreadableFileNotifier notifyUnreadable)
+    : notifyUnreadable_(std::move(notifyUnreadable)) {}
 
 ImageComposer::~ImageComposer() { DeleteTemporaryFiles(); }
 

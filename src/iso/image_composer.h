@@ -9,15 +9,20 @@
 // address plus the sector's place in the image.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/clock.h"
 #include "platform/large_file.h"
 
+namespace dorvik::platform {
+class BufferedWriter;
+}
+
 namespace dorvik::iso {
 
 class DirectoryBuffer;
-class BufferedWriter;
+using platform::BufferedWriter;
 
 // Entry kinds that WriteRecord writes.
 enum class RecordKind { Self = 1, Parent = 2, File = 3, Subdirectory = 4 };
@@ -35,9 +40,14 @@ inline constexpr uint32_t kHeadGapSectors = 27;
 // Files of this size or more cannot be described by 32-bit data lengths.
 inline constexpr uint64_t kLargestSourceFile = (uint64_t{1} << 32) - 1;
 
+// Told the source path of a collection file that cannot be read while the
+// image is streamed (once per file); the layer that knows the host passes
+// the message on.
+using UnreadableFileNotifier = std::function<void(const char* path)>;
+
 class ImageComposer {
  public:
-  ImageComposer();
+  explicit ImageComposer(UnreadableFileNotifier notifyUnreadable = {});
   ~ImageComposer();
   ImageComposer(const ImageComposer&) = delete;
   ImageComposer& operator=(const ImageComposer&) = delete;
@@ -112,6 +122,7 @@ class ImageComposer {
   uint64_t listOffset_ = 0;
   uint32_t fileSectorsLeft_ = 0;
   bool currentReported_ = false;
+  UnreadableFileNotifier notifyUnreadable_;
 };
 
 }  // namespace dorvik::iso

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "api/library.h"
 #include "iso/image_composer.h"
 #include "iso/iso_fields.h"
 
@@ -61,7 +60,7 @@ void ImageComposer::ReadNextSector(uint8_t* buffer, uint32_t length) {
   } catch (const platform::FileError&) {
     if (!currentReported_) {
       currentReported_ = true;
-      NotifyUnreadableFile(currentSource_.c_str());
+      if (notifyUnreadable_) notifyUnreadable_(currentSource_.c_str());
     }
   }
   fileOffset_ += kSectorSize;

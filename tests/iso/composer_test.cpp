@@ -7,12 +7,10 @@
 #include <filesystem>
 #include <fstream>
 
-#include "api/library.h"
 #include "collection/catalogue.h"
 #include "collection/layout_file.h"
 #include "iso/image_composer.h"
-#include "iso/previous_session_descriptor.h"
-#include "platform/notify.h"
+#include "collection/previous_session_descriptor.h"
 #include "support/library_fixture.h"
 
 namespace dorvik::test {
@@ -226,27 +224,19 @@ TEST(ComposedLayout, PreviousSessionEntryKeepsItsExtentAndDateAndTakesNoSector) 
 }
 
 TEST(ImageStream, UnreadableFileIsReportedAndLaterFilesKeepTheirExtents) {
-  LibraryRestart library;
   std::vector<std::string> reported;
-  platform::SetHostCallback(
-      [](void* context, uint32_t, uint32_t, uint32_t wParam, const char* lParam) {
-        if (wParam == 600) static_cast<std::vector<std::string>*>(context)->push_back(lParam);
-      },
-      &reported);
-  Library::Get().state.messageWindow = 1;
   HandWorkspace workspace;
   const std::string gone = workspace.Source("gone", std::string(5000, 'g'));
   const std::string shrinks = workspace.Source("shrinks", std::string(4096, 's'));
   const std::string last = workspace.Source("last", "LAST");
   for (const auto& [path, name] : {std::pair{gone, "gone"}, {shrinks, "shrinks"}, {last, "last"}})
     workspace.Record("", path, name);
-  iso::ImageComposer composer;
+  iso::ImageComposer composer([&reported](const char* path) { reported.push_back(path); });
   ASSERT_TRUE(composer.Compose(workspace.Layout(), 1, 1, workspace.root.Path(), 0));
   std::filesystem::remove(gone);
   std::filesystem::resize_file(shrinks, 100);
   std::vector<uint8_t> image(composer.PaddedSize() * 2048ull);
   for (size_t at = 0; at < image.size(); at += 2048) composer.ReadNextSector(image.data() + at, 2048);
-  platform::SetHostCallback(nullptr, nullptr);
   const uint8_t* f = image.data() + FirstFileSector(image.data() + 17 * 2048) * 2048ull;
   EXPECT_EQ(std::vector<std::string>{gone}, reported);
   EXPECT_EQ(std::vector<uint8_t>(3 * 2048, 0), std::vector<uint8_t>(f, f + 3 * 2048)) << "the vanished file";
