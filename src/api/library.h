@@ -9,7 +9,7 @@
 #include <mutex>
 
 #include "collection/file_collection.h"
-#include "transport/device_registry.h"
+#include "registry/device_registry.h"
 
 namespace dorvik {
 

@@ -4,11 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "transport/transport_selector.h"
-
 namespace dorvik {
-
-Drive::Drive(DeviceId id) : Drive(id, id != 0 ? TransportSelector::Instance().Transport() : nullptr) {}
 
 Drive::Drive(DeviceId id, ScsiTransport* transport) : id_(id) {
   imageMode_ = false;

@@ -43,10 +43,8 @@ struct SpeedReport {
 
 class Drive {
  public:
-  // id != 0: bound to the process transport; sends INQUIRY and reads the
-  // capabilities page. id == 0: the inert, image-mode drive.
-  explicit Drive(DeviceId id);
-  // Same, with an explicit transport (tests, and the registry's probe).
+  // id != 0: commands go through transport under id; sends INQUIRY and
+  // reads the capabilities page. id == 0: the inert, image-mode drive.
   Drive(DeviceId id, ScsiTransport* transport);
   // No id, no transport: must be put into image mode by OpenImage first.
   Drive();
@@ -142,7 +140,6 @@ class Drive {
 // without sending anything, except Write10, which appends to the image file.
 class Recorder : public virtual Drive {
  public:
-  explicit Recorder(DeviceId id) : Drive(id) {}
   Recorder(DeviceId id, ScsiTransport* transport) : Drive(id, transport) {}
   ~Recorder() override = default;
 

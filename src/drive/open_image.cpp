@@ -1,5 +1,5 @@
 #include "drive/drive.h"
-#include "transport/image_file_device.h"
+#include "drive/image_file_device.h"
 
 namespace dorvik {
 

@@ -6,7 +6,7 @@
 #include "emulator/fault_script.h"
 #include "emulator/medium.h"
 #include "emulator/virtual_recorder.h"
-#include "transport/device_scan.h"
+#include "emulator/virtual_recorder_factory.h"
 
 namespace dorvik {
 

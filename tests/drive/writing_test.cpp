@@ -96,7 +96,7 @@ TEST(RecordingCommands, BytesTimeoutsAndReadinessWaits) {
 // other recording commands, the overwrite erase among them, touch nothing.
 TEST(ImageMode, Write10AppendsAndTheOtherCommandsSucceedWithoutWriting) {
   TempFolder dir;
-  Recorder r(0);
+  Recorder r(0, nullptr);
   r.OpenImage(dir / "out.img");  // nothing there yet: image mode all the same
   const Bytes a(2048, 0xA1), b(4096, 0xB2);
   ASSERT_EQ(r.Write10(500, a.data(), 2048, 1), 0);  // creates the file

@@ -4,10 +4,11 @@
 
 #include "dorvik.h"
 #include "emulator/virtual_recorder.h"
+#include "emulator/virtual_recorder_factory.h"
 #include "platform/files.h"
 #include "support/library_fixture.h"
-#include "transport/device_scan.h"
-#include "transport/transport_selector.h"
+#include "registry/device_scan.h"
+#include "registry/transport_selector.h"
 
 namespace dorvik::emulator::test {
 namespace {

@@ -1,8 +1,9 @@
-#include "transport/device_scan.h"
+#include "registry/device_scan.h"
 
 #include <algorithm>
 #include <cstdlib>
 
+#include "emulator/virtual_recorder_factory.h"
 #include "platform/files.h"
 #include "transport/sg_io_device.h"
 

@@ -1,4 +1,4 @@
-#include "transport/image_file_device.h"
+#include "drive/image_file_device.h"
 
 #include <algorithm>
 #include <cstring>

@@ -28,14 +28,6 @@ std::vector<std::string> ListOpticalDeviceNodes(const std::string& devDirectory 
 
 std::vector<DeviceCandidate> ScanDevices();
 
-// Made by the software-recorder subsystem; null (with a reason) when the
-// disc file cannot be used.
-std::unique_ptr<ScsiDevice> CreateVirtualRecorder(const std::string& path, const std::string& medium,
-                                                  std::string* error);
-
-// Whether the software recorder knows a medium of this name.
-bool IsVirtualMediumName(const std::string& name);
-
 inline constexpr DeviceId kLastUsableId = 254;  // 0xFF means "no device chosen"
 
 }  // namespace dorvik

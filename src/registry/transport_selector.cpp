@@ -1,4 +1,4 @@
-#include "transport/transport_selector.h"
+#include "registry/transport_selector.h"
 
 namespace dorvik {
 

@@ -5,8 +5,8 @@
 
 #include "support/fake_transport.h"
 #include "support/library_fixture.h"
-#include "transport/device_registry.h"
-#include "transport/device_scan.h"
+#include "registry/device_registry.h"
+#include "registry/device_scan.h"
 
 namespace dorvik {
 namespace {

@@ -1,7 +1,7 @@
-#include "transport/device_registry.h"
+#include "registry/device_registry.h"
 
-#include "transport/device_scan.h"
-#include "transport/transport_selector.h"
+#include "registry/device_scan.h"
+#include "registry/transport_selector.h"
 
 namespace dorvik {
 

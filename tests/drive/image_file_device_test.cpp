@@ -10,7 +10,7 @@
 
 #include "drive/drive.h"
 #include "support/library_fixture.h"
-#include "transport/image_file_device.h"
+#include "drive/image_file_device.h"
 
 namespace dorvik {
 namespace {
