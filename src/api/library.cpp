@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 
+#include "diag/log.h"
 #include "platform/notify.h"
-#include "platform/settings.h"
 
 namespace dorvik {
 
@@ -13,7 +13,7 @@ bool Library::unloadedByLoader_ = false;
 
 Library::Library() {
   // Log switch first: everything after may want to log.
-  writeLog = platform::ReadNumberSetting(platform::Setting::WriteLog).value_or(0) != 0;
+  diag::ReadLogSwitch();
   registry.Build();
   collection = std::make_unique<FileCollection>();
 }

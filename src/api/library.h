@@ -35,7 +35,6 @@ class Library {
   static void Stop();
 
   ApiState state;
-  bool writeLog = false;
   DeviceRegistry registry;
   // Made after the registry and destroyed before it; its destructor deletes
   // the workspace tree.

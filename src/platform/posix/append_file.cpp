@@ -1,0 +1,23 @@
+#include "platform/append_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace dorvik::platform {
+
+bool AppendInOneWrite(const std::string& path, const void* bytes, size_t length) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  ssize_t written;
+  do {
+    written = ::write(fd, bytes, length);
+  } while (written < 0 && errno == EINTR);
+  const bool whole = written == static_cast<ssize_t>(length);
+  ::fsync(fd);
+  ::close(fd);
+  return whole;
+}
+
+}  // namespace dorvik::platform
