@@ -3,60 +3,73 @@
 
 #include "api/guard.h"
 #include "api/library.h"
+#include "diag/trace.h"
 #include "dorvik.h"
 #include "platform/notify.h"
 
 using dorvik::Guarded;
 using dorvik::Library;
+namespace diag = dorvik::diag;
 
 extern "C" {
 
 DORVIK_API int32_t Vuz_SetDevice(int32_t deviceId) {
   return Guarded(DORVIK_E_NO_DEVICE, [&] {
+    diag::Trace(diag::kTraceStart, deviceId);
     auto& lib = Library::Get();
     if (lib.registry.Count() == 0) return DORVIK_E_NO_DEVICE;
     const auto id = static_cast<uint8_t>(deviceId & 0xFF);
     if (!lib.registry.Find(id)) return DORVIK_E_NO_DEVICE;
     lib.state.currentDeviceId = id;
+    diag::Trace(diag::kTraceStartEnd);
     return DORVIK_OK;
   });
 }
 
 DORVIK_API int32_t Vuz_IsDeviceReady(void) {
   return Guarded(DORVIK_E_NOT_READY, [] {
+    diag::Trace(diag::kTraceIsDeviceReady);
     auto* drive = Library::Get().CurrentRecorder();
     if (!drive) return DORVIK_E_NO_DEVICE;
-    return drive->IsReady() == 0 ? DORVIK_OK : DORVIK_E_NOT_READY;
+    if (drive->IsReady() != 0) return DORVIK_E_NOT_READY;
+    diag::Trace(diag::kTraceIsDeviceReadyEnd);
+    return DORVIK_OK;
   });
 }
 
 DORVIK_API int32_t Vuz_Load(void) {
   return Guarded(DORVIK_OK, [] {
+    diag::Trace(diag::kTraceLoad);
     auto* drive = Library::Get().CurrentRecorder();
     if (!drive) return DORVIK_E_NO_DEVICE;
     drive->LoadOrEject(false);
+    diag::Trace(diag::kTraceLoadEnd);
     return DORVIK_OK;
   });
 }
 
 DORVIK_API int32_t Vuz_Unload(void) {
   return Guarded(DORVIK_OK, [] {
+    diag::Trace(diag::kTraceUnload);
     auto* drive = Library::Get().CurrentRecorder();
     if (!drive) return DORVIK_E_NO_DEVICE;
     drive->PreventRemoval(0);
     drive->LoadOrEject(true);
+    diag::Trace(diag::kTraceUnloadEnd);
     return DORVIK_OK;
   });
 }
 
 DORVIK_API int32_t Vuz_GetVendorProductStrings(char* vendor, char* product) {
   return Guarded(DORVIK_E_REFUSED, [&] {
+    diag::Trace(diag::kTraceGetVendorProductStrings);
     auto* drive = Library::Get().CurrentRecorder();
     if (!drive) return DORVIK_E_NO_DEVICE;
     char v[8], p[16];
     if (drive->GetVendorProduct(v, p) != 0) return DORVIK_E_REFUSED;
     if (vendor) std::memcpy(vendor, v, sizeof v);
     if (product) std::memcpy(product, p, sizeof p);
+    diag::Trace(diag::kTraceGetVendorProductStringsEnd);
     return DORVIK_OK;
   });
 }

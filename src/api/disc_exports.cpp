@@ -4,10 +4,12 @@
 
 #include "api/guard.h"
 #include "api/library.h"
+#include "diag/trace.h"
 #include "dorvik.h"
 
 using dorvik::Guarded;
 using dorvik::Library;
+namespace diag = dorvik::diag;
 
 namespace {
 
@@ -28,20 +30,25 @@ extern "C" {
 
 DORVIK_API int32_t Vuz_EraseDisc(void) {
   return Guarded(DORVIK_E_BLANK_FAILED, [] {
+    diag::Trace(diag::kTraceBlankDisc);
     auto* drive = Library::Get().CurrentRecorder();
     if (!drive) return DORVIK_E_NO_DEVICE;
-    return drive->EraseMedium();
+    const int32_t result = drive->EraseMedium();
+    if (result == DORVIK_OK) diag::Trace(diag::kTraceBlankDiscEnd);
+    return result;
   });
 }
 
 DORVIK_API int32_t Vuz_GetDiscInfo(int32_t* isBlank, int32_t* isWritable, int32_t* profile) {
   return Guarded(DORVIK_E_NOT_READY, [&] {
+    diag::Trace(diag::kTraceGetDiscInfo);
     auto* drive = Library::Get().CurrentRecorder();
     if (!drive) return DORVIK_E_NO_DEVICE;
     if (drive->IsReady() != 0) return DORVIK_E_NOT_READY;
     Store(isBlank, static_cast<int32_t>(drive->IsBlank()));
     Store(isWritable, static_cast<int32_t>(drive->IsWritable()));
     Store(profile, static_cast<int32_t>(drive->CurrentProfile()));
+    diag::Trace(diag::kTraceGetDiscInfoEnd);
     return DORVIK_OK;
   });
 }
@@ -64,10 +71,12 @@ DORVIK_API int32_t Vuz_GetDiscInfoEx(int32_t* isBlank, int32_t* isWritable, int3
 
 DORVIK_API int32_t Vuz_SetCdSpeeds(uint16_t readSpeed, uint16_t writeSpeed) {
   return Guarded(DORVIK_OK, [&] {
+    diag::Trace(diag::kTraceSetCdSpeeds);
     auto* drive = Library::Get().CurrentRecorder();
     if (!drive) return DORVIK_E_NO_DEVICE;
     drive->SetReadSpeed(readSpeed);
     drive->SetWriteSpeed(writeSpeed);
+    diag::Trace(diag::kTraceSetCdSpeedsEnd);
     return DORVIK_OK;
   });
 }
@@ -75,6 +84,7 @@ DORVIK_API int32_t Vuz_SetCdSpeeds(uint16_t readSpeed, uint16_t writeSpeed) {
 DORVIK_API int32_t Vuz_GetCdSpeedsEx(uint16_t* readSpeed, uint16_t* writeSpeed, uint16_t* maxReadSpeed,
                                      uint16_t* maxWriteSpeed, uint16_t* minWriteSpeed) {
   return Guarded(DORVIK_E_REFUSED, [&] {
+    diag::Trace(diag::kTraceGetCdSpeeds);
     auto* drive = Library::Get().CurrentRecorder();
     if (!drive) return DORVIK_E_NO_DEVICE;
     if (drive->IsReady() != 0) return DORVIK_E_NOT_READY;
@@ -85,6 +95,7 @@ DORVIK_API int32_t Vuz_GetCdSpeedsEx(uint16_t* readSpeed, uint16_t* writeSpeed, 
     Store(maxReadSpeed, report.maxRead);
     Store(maxWriteSpeed, report.maxWrite);
     Store(minWriteSpeed, report.minWrite);
+    diag::Trace(diag::kTraceGetCdSpeedsEnd);
     return DORVIK_OK;
   });
 }
@@ -97,6 +108,7 @@ DORVIK_API int32_t Vuz_GetCdSpeeds(uint16_t* readSpeed, uint16_t* writeSpeed, ui
 
 DORVIK_API int32_t Vuz_GetSupportedWriteModes(int32_t* trackAtOnce, int32_t* sessionAtOnce, int32_t* raw) {
   return Guarded(DORVIK_OK, [&] {
+    diag::Trace(diag::kTraceGetSupportedWriteModes);
     auto* drive = Library::Get().CurrentRecorder();
     if (!drive) return DORVIK_E_NO_DEVICE;
     std::vector<uint8_t> config(kConfigurationLength, 0);
@@ -108,6 +120,7 @@ DORVIK_API int32_t Vuz_GetSupportedWriteModes(int32_t* trackAtOnce, int32_t* ses
     Store(trackAtOnce, tao);
     Store(sessionAtOnce, mastering);
     Store(raw, mastering);
+    diag::Trace(diag::kTraceGetSupportedWriteModesEnd);
     return DORVIK_OK;
   });
 }
