@@ -44,10 +44,19 @@ bool SgIoDevice::Send(const uint8_t* cdb, uint8_t cdbLength, void* data, uint32_
     case DirOut: hdr.dxfer_direction = SG_DXFER_TO_DEV; break;
     default: hdr.dxfer_direction = SG_DXFER_NONE; break;
   }
-  hdr.dxferp = data;
+  const bool dataIn = direction == DirIn && data != nullptr && dataLength != 0;
+  if (dataIn) {
+    answer_.assign(dataLength, 0);
+    hdr.dxferp = answer_.data();
+  } else {
+    hdr.dxferp = data;
+  }
   hdr.dxfer_len = dataLength;
   hdr.timeout = kCommandTimeoutMs;
   if (ioctl_(fd_, &hdr) != 0) return false;
+  // Only the sense bytes the kernel wrote belong to this command.
+  if (hdr.sb_len_wr < kSenseBufferLength)
+    std::memset(reply.sense + hdr.sb_len_wr, 0, kSenseBufferLength - hdr.sb_len_wr);
   // A transport-level failure without a SCSI status (host or driver error)
   // is still a failed command; report it as CHECK CONDITION with whatever
   // sense came back so the caller sees a failure.
@@ -58,6 +67,9 @@ bool SgIoDevice::Send(const uint8_t* cdb, uint8_t cdbLength, void* data, uint32_
   } else {
     reply.status = 0;
   }
+  // resid is not used: drives and the kernel leave it 0 for short answers.
+  // The answer's own header says how much of it is meaningful.
+  if (dataIn && reply.status == 0) std::memcpy(data, answer_.data(), dataLength);
   return true;
 }
 

@@ -2,8 +2,17 @@
 // A real drive reached through the Linux SCSI generic pass-through (SG_IO on
 // /dev/srN). The ioctl is a seam so tests can see the request built for
 // each command without a drive.
+//
+// What comes back into a data-in buffer is only the drive's answer when
+// the status is GOOD: after a CHECK CONDITION or a host error the kernel
+// may leave the buffer zeroed (ATAPI through sr) or holding bytes of an
+// earlier command (the sg driver's reserved buffer). Data-in commands
+// therefore land in a buffer of our own first, and the caller's buffer
+// is only written when the command succeeded.
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "transport/scsi_device.h"
 
@@ -36,6 +45,7 @@ class SgIoDevice final : public ScsiDevice {
   OpenFn open_;
   int fd_ = -1;
   bool openTried_ = false;  // a failed open is not retried, like a bad handle slot
+  std::vector<uint8_t> answer_;  // data-in lands here first; commands come one at a time
 };
 
 }  // namespace dorvik
