@@ -47,7 +47,12 @@ int Drive::ReadToc(uint8_t* buffer, uint32_t length, uint8_t format, uint8_t num
   if (imageMode_) return imageDevice_ ? imageDevice_->ReadToc(buffer, n, format, number) : 1;
   uint8_t cdb[10] = {0x43, 0, static_cast<uint8_t>(format & 0x0F), 0, 0, 0, number, 0, 0, 0};
   PutBe16(cdb + 7, n);
-  return Send(cdb, 10, buffer, n, DirIn, kLongTimeoutMs);
+  // ATAPI drives of the older command set take the format from the top
+  // bits of the last byte and ignore byte 2; others ignore those bits.
+  if ((format & 0x0F) <= 2) cdb[9] = static_cast<uint8_t>((format & 0x0F) << 6);
+  const int r = Send(cdb, 10, buffer, n, DirIn, kLongTimeoutMs);
+  if (r == 0 && n >= 4) KeepDeclared(buffer, n, std::max<uint32_t>(4, 2u + Be16(buffer)));
+  return r;
 }
 
 int Drive::Read10(uint8_t* buffer, uint32_t length, uint32_t blocks, uint32_t lba) {

@@ -6,6 +6,10 @@
 
 namespace dorvik {
 
+void KeepDeclared(uint8_t* buffer, uint32_t capacity, uint64_t declared) {
+  if (declared < capacity) std::memset(buffer + declared, 0, capacity - declared);
+}
+
 Drive::Drive(DeviceId id, ScsiTransport* transport) : id_(id) {
   imageMode_ = false;
   capabilities_.fill(0);
@@ -74,7 +78,10 @@ int Drive::ModeSense(uint8_t* buffer, uint16_t length, uint8_t page, DeviceId id
   if (imageMode_) return 1;
   uint8_t cdb[10] = {0x5A, 0, static_cast<uint8_t>(page & 0x3F), 0, 0, 0, 0, 0, 0, 0};
   PutBe16(cdb + 7, length);
-  return Send(cdb, 10, buffer, length, DirIn, kQuickTimeoutMs, id, sense);
+  const int r = Send(cdb, 10, buffer, length, DirIn, kQuickTimeoutMs, id, sense);
+  // The 8-byte header stays whatever it declares.
+  if (r == 0 && length >= 8) KeepDeclared(buffer, length, std::max<uint32_t>(8, 2u + Be16(buffer)));
+  return r;
 }
 
 int Drive::ModeSelect(uint8_t* buffer, uint16_t length) {
@@ -88,7 +95,9 @@ int Drive::GetConfiguration(uint8_t* buffer, uint16_t length) {
   if (imageMode_) return 1;
   uint8_t cdb[10] = {0x46, 0, 0, 0, 0, 0, 0, 0, 0, 0};
   PutBe16(cdb + 7, length);
-  return Send(cdb, 10, buffer, length, DirIn, kQuickTimeoutMs);
+  const int r = Send(cdb, 10, buffer, length, DirIn, kQuickTimeoutMs);
+  if (r == 0 && length >= 8) KeepDeclared(buffer, length, std::max<uint64_t>(8, 4ull + Be32(buffer)));
+  return r;
 }
 
 void Drive::LockVolume(bool lock) {

@@ -184,6 +184,11 @@ bool HoldsIso9660Signature(const uint8_t* block, size_t length);
 // pointer that names lba as its own location.
 bool IsUdfAnchor(const uint8_t* block, uint32_t lba);
 
+// Zeroes the bytes of an answer past the length its header declares. The
+// kernel does not say how much a drive sent (resid stays 0), and what lies
+// beyond the declared length may be bytes of an earlier command.
+void KeepDeclared(uint8_t* buffer, uint32_t capacity, uint64_t declared);
+
 // Whether a GET CONFIGURATION answer of length bytes lists feature code.
 bool HasFeature(const uint8_t* buffer, uint32_t length, uint16_t code);
 

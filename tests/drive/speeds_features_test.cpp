@@ -42,6 +42,28 @@ TEST(SpeedProbe, RangeIsWhatTheDriveSelects) {
   }
 }
 
+// QEMU's ATAPI drive answers a 22-byte page 0x2A that ends before the
+// write-speed fields; through /dev/sg the rest of the buffer holds bytes of
+// an earlier command. Only what the mode data length covers is the page.
+TEST(SpeedProbe, BytesPastTheDeclaredPageAreNotTheDrives) {
+  FakeRecorder d;
+  d.t.SetDefault(0x46, Data(Configuration(0x08, {0x08, 0x10})));
+  Bytes page = {0x2A, 0x14, 0x3B, 0x00, 0x71, 0x60, 0x29, 0x00, 0x02, 0xC0, 0x00, 0x02,
+                0x02, 0x00, 0x02, 0xC0, 0, 0, 0, 0, 0, 0};
+  Bytes answer = ModeSenseAnswer(page);
+  answer.resize(1024, 0x2C);  // stale: would read as a selected write speed
+  d.t.SetDefault(0x5A, Data(answer));
+  SpeedReport s;
+  ASSERT_EQ(d.r->ReportSpeeds(&s), 0);
+  EXPECT_EQ(s.maxRead, 0x02C0);
+  EXPECT_EQ(s.currentWrite, 0);
+  EXPECT_EQ(s.maxWrite, 0);
+  EXPECT_EQ(s.minWrite, 10000);
+  uint8_t capabilities[kCapabilitiesLength];
+  ASSERT_EQ(d.r->ReadModePage(capabilities, kCapabilitiesLength, 4, &d.r->LastSense(), 0x2A), 0);
+  EXPECT_EQ(Bytes(capabilities + 22, capabilities + 26), Bytes(4, 0));
+}
+
 TEST(SpeedProbe, UnreadablePageEndsItWithoutTouchingLastSense) {
   FakeRecorder d;
   auto notReady = Refused();

@@ -72,7 +72,7 @@ TEST(TrackInfoFromToc, MultiSessionFullTocByNumberAndAddress) {
   EXPECT_EQ(Start(r), 0u);
   EXPECT_EQ(Size(r), 20000u);  // up to its session's lead-out, not to track 2
   EXPECT_EQ(d.t.CommandsWith(0x43).size(), 2u);
-  EXPECT_EQ(d.t.commands[0].cdb, (Bytes{0x43, 0, 0x02, 0, 0, 0, 0, 0x08, 0x00, 0}));
+  EXPECT_EQ(d.t.commands[0].cdb, (Bytes{0x43, 0, 0x02, 0, 0, 0, 0, 0x08, 0x00, 0x80}));
   EXPECT_EQ(d.t.commands[0].timeoutMs, 60000u);
 
   ASSERT_EQ(d.r->TrackInfoFromToc(r, 1, 2), 0);
@@ -140,6 +140,40 @@ TEST(TrackInfoFromToc, RefusedShortAndOverlongTocs) {
     EXPECT_EQ(d.r->TrackInfoFromToc(r, 1, c.track), c.result);
     EXPECT_EQ(r[2], 0xEE);
     d.r->TrackInfoFromToc(r, 0, 12345);
+  }
+}
+
+// QEMU's two CD-ROMs, measured: ATAPI takes the TOC format from the top bits
+// of the last CDB byte and ignores byte 2; scsi-cd does the reverse. Both
+// refuse READ TRACK INFORMATION, so a pressed disc's size comes from the
+// full TOC, which either must deliver.
+TEST(FreeBlocks, PressedCdIsMeasuredFromTheFullTocWhereverTheDriveReadsItsFormat) {
+  const Bytes full = FullToc({TrackNumber(1, 0xA0, 1), TrackNumber(1, 0xA1, 1), Point(1, 0x14, 0xA2, 608),
+                              Point(1, 0x14, 1, 0)});
+  const Bytes formatted = FormattedToc(1, 1, {{1, 0}, {0xAA, 608}});
+  for (bool formatInLastByte : {true, false}) {
+    SCOPED_TRACE(formatInLastByte ? "ATAPI" : "scsi-cd");
+    FakeRecorder d;
+    d.t.SetDefault(0x46, Data(Configuration(0x08, {0x10, 0x08})));
+    Bytes complete(34, 0);
+    PutBe16(complete.data(), 32);
+    complete[2] = 0x0E;
+    complete[6] = 1;
+    d.t.SetDefault(0x51, Data(complete));
+    d.t.SetDefault(0x52, Refused());
+    d.t.SetDefault(0xBE, Refused());
+    d.t.responder = [&](const RecordedCommand& c) -> std::optional<ScriptedAnswer> {
+      if (c.opcode() != 0x43) return std::nullopt;
+      const uint8_t format = formatInLastByte ? c.cdb[9] >> 6 : c.cdb[2] & 0x0F;
+      return Data(format == 2 ? full : formatted);
+    };
+    uint32_t n = 0;
+    EXPECT_TRUE(d.r->FreeBlocks(&n));
+    EXPECT_EQ(n, 608u);
+    int32_t nwa = 7;
+    EXPECT_EQ(d.r->NextWritableAddress(&nwa), 1);  // track information refused: reported, not invented
+    EXPECT_EQ(nwa, 7);
+    EXPECT_EQ(d.r->LastSense().senseKey, 5);
   }
 }
 
