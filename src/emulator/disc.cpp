@@ -9,6 +9,9 @@ namespace {
 // after its 150-block pregap.
 constexpr uint32_t kCdRunOut = 2;
 constexpr uint32_t kCdPregap = 150;
+// A CD track lasts at least 4 seconds; a drive pads a shorter one when it
+// closes it.
+constexpr uint32_t kCdMinimumTrack = 300;
 // CD multisession: the lead-out after the first session is 6750 blocks long,
 // later ones 2250; every session begins with a 4500-block lead-in.
 constexpr uint32_t kCdFirstLeadOut = 6750;
@@ -144,6 +147,7 @@ std::vector<TrackView> Disc::Tracks() const {
     v.written = t.written;
     v.mode = t.mode;
     v.closed = t.closed;
+    v.damaged = t.damaged;
     v.reserved = t.reserved != 0;
     if (!t.closed && !t.reserved) {
       // The incomplete track reaches to the end of the medium.
@@ -155,9 +159,13 @@ std::vector<TrackView> Disc::Tracks() const {
       v.size = t.Size();
       if (!t.closed) {
         v.nwa = t.start + t.written;
-        v.nwaValid = true;
+        v.nwaValid = t.written < t.reserved;  // a filled reservation takes no more
         v.freeBlocks = t.reserved - t.written;
       }
+    }
+    if (t.damaged) {
+      v.nwaValid = false;
+      v.freeBlocks = 0;
     }
     out.push_back(v);
   }
@@ -255,11 +263,13 @@ uint32_t Disc::ReadableEnd() const {
   return end;
 }
 
-Sense Disc::CheckWrite(uint32_t lba, uint32_t count, bool needsReservation) const {
+Sense Disc::CheckWrite(uint32_t lba, uint32_t count, bool needsReservation, uint8_t trackMode) const {
   const uint64_t end = static_cast<uint64_t>(lba) + count;
   switch (Traits().recording) {
     case Recording::Pressed: return sense::CannotWriteIncompatibleFormat();
     case Recording::Random:
+      // A DVD+RW must be formatted (FORMAT UNIT 26h) before anything is written.
+      if (!formatted_) return sense::CannotWriteIncompatibleFormat();
       if (end > capacity_) return sense::LbaOutOfRange().WithInformation(std::max(lba, capacity_));
       return Sense::None();
     case Recording::Sequential: break;
@@ -269,6 +279,9 @@ Sense Disc::CheckWrite(uint32_t lba, uint32_t count, bool needsReservation) cons
   uint32_t nwa;
   uint64_t limit = capacity_;
   if (open) {
+    if (open->damaged) return sense::InvalidAddressForWrite().WithInformation(lba);
+    // A track holds either audio or data blocks.
+    if (Traits().cd && open->Audio() != ((trackMode & 0x04) == 0)) return sense::IllegalModeForThisTrack();
     nwa = open->start + open->written;
     if (open->reserved) limit = open->start + open->reserved;
   } else {
@@ -282,11 +295,6 @@ Sense Disc::CheckWrite(uint32_t lba, uint32_t count, bool needsReservation) cons
 }
 
 bool Disc::RecordWrite(uint32_t lba, uint32_t count, uint8_t trackMode) {
-  if (Traits().recording == Recording::Random) {
-    const bool wasFormatted = formatted_;
-    formatted_ = true;  // a drive formats a blank DVD+RW in the background on first write
-    return !wasFormatted;
-  }
   if (Traits().recording != Recording::Sequential) return false;
   bool reshaped = false;
   TrackRecord* open = OpenTrack();
@@ -296,16 +304,26 @@ bool Disc::RecordWrite(uint32_t lba, uint32_t count, uint8_t trackMode) {
     reshaped = true;
   }
   open->written += count;
-  if (open->reserved && open->written >= open->reserved) {
-    open->closed = true;
-    reshaped = true;
-  }
   return reshaped;
+}
+
+bool Disc::Damage(uint32_t lba, uint8_t trackMode) {
+  if (!Sequential() || finalized_) return false;
+  if (TrackRecord* open = OpenTrack()) {
+    const bool was = open->damaged;
+    open->damaged = true;
+    return !was;
+  }
+  // The failed write was to begin a new track: it exists now, damaged.
+  if (lba != NextTrackStart() || lba >= capacity_) return false;
+  if (Traits().cd && tracks_.size() >= 99) return false;
+  tracks_.push_back(TrackRecord{OpenSession(), lba, 0, 0, false, trackMode, true});
+  return true;
 }
 
 void Disc::ResumeOpenTrack(uint64_t recordedEnd) {
   const TrackRecord* open = OpenTrack();
-  if (!open) return;
+  if (!open || open->damaged) return;
   const uint32_t nwa = open->start + open->written;
   const uint64_t end = std::min<uint64_t>(recordedEnd, open->reserved ? open->End() : capacity_);
   if (end > nwa) RecordWrite(nwa, static_cast<uint32_t>(end - nwa), open->mode);
@@ -315,7 +333,6 @@ Sense Disc::Reserve(uint32_t blocks) {
   if (!Sequential()) return sense::CommandSequenceError();
   if (finalized_ || OpenTrack()) return sense::CommandSequenceError();
   if (blocks == 0) return sense::InvalidFieldInCdb();
-  if (!Traits().cd) blocks = RoundUp(blocks, kDvdEccBlock);
   const uint32_t start = NextTrackStart();
   if (start >= capacity_ || blocks > capacity_ - start) return sense::InvalidFieldInCdb();
   if (Traits().cd && tracks_.size() >= 99) return sense::CommandSequenceError();
@@ -323,14 +340,30 @@ Sense Disc::Reserve(uint32_t blocks) {
   return Sense::None();
 }
 
-Sense Disc::CloseTrack(uint32_t number) {
+void Disc::Complete(TrackRecord& track) const {
+  if (!track.damaged) {
+    if (track.reserved) {
+      track.written = track.reserved;
+    } else if (Traits().cd && track.written < kCdMinimumTrack) {
+      track.written = std::min(kCdMinimumTrack, capacity_ - track.start);
+    }
+  }
+  track.closed = true;
+}
+
+Sense Disc::CloseTrack(uint32_t number, bool discAtOnce) {
   if (Traits().recording == Recording::Pressed) return sense::CannotWriteIncompatibleFormat();
   if (!Sequential()) return Sense::None();  // nothing to close on random-access media
   TrackRecord* open = OpenTrack();
   const uint16_t openNumber = static_cast<uint16_t>(tracks_.size());
   if (open && (number == 0xFF || number == openNumber)) {
-    open->closed = true;
-    if (open->reserved == 0 && open->written == 0) tracks_.pop_back();
+    if (open->reserved == 0 && open->written == 0 && !open->damaged) {
+      tracks_.pop_back();  // nothing was written: there is no track to close
+      return Sense::None();
+    }
+    if (discAtOnce && open->reserved && open->written < open->reserved && !open->damaged)
+      return sense::EmptyOrPartiallyWrittenReservedTrack();
+    Complete(*open);
     return Sense::None();
   }
   // Closing the blank invisible track records nothing.
@@ -342,9 +375,17 @@ Sense Disc::CloseSession(bool allowNext) {
   if (Traits().recording == Recording::Pressed) return sense::CannotWriteIncompatibleFormat();
   if (!Sequential()) return Sense::None();
   if (finalized_) return sense::CommandSequenceError();
-  if (TrackRecord* open = OpenTrack()) open->closed = true;
+  if (TrackRecord* open = OpenTrack()) {
+    // A drive closes a session only over complete tracks; a damaged one it
+    // closes as it is.
+    if (open->damaged) open->closed = true;
+    else if (open->reserved && open->written < open->reserved) return sense::EmptyOrPartiallyWrittenReservedTrack();
+    else if (open->reserved) open->closed = true;  // filled: the close flushes it
+    else if (open->written > 0) return sense::IncompleteTrackInSession();
+    else tracks_.pop_back();
+  }
   bool any = false;
-  for (const auto& t : tracks_) any = any || (t.session == OpenSession() && t.written > 0);
+  for (const auto& t : tracks_) any = any || (t.session == OpenSession() && (t.written > 0 || t.damaged));
   if (!any) return sense::CommandSequenceError();
   ++closedSessions_;
   if (!allowNext || NextTrackStart() >= capacity_) finalized_ = true;
@@ -362,12 +403,20 @@ Sense Disc::Finalize() {
   return Sense::None();
 }
 
-bool Disc::FinishDiscAtOnce() {
-  if (!Sequential() || finalized_ || tracks_.empty()) return false;
-  const auto& last = tracks_.back();
-  if (!last.reserved || !last.closed || last.session != OpenSession()) return false;
-  ++closedSessions_;
-  finalized_ = true;
+bool Disc::Flush(bool discAtOnce, bool closeTrack) {
+  TrackRecord* open = OpenTrack();
+  if (!open || open->damaged) return false;
+  if (open->reserved) {
+    if (open->written < open->reserved) return false;
+    open->closed = true;
+    if (discAtOnce) {
+      ++closedSessions_;
+      finalized_ = true;
+    }
+    return true;
+  }
+  if (!closeTrack || open->written == 0) return false;
+  Complete(*open);
   return true;
 }
 

@@ -19,9 +19,11 @@ struct TrackRecord {
   uint32_t reserved = 0;  // size set by RESERVE TRACK; 0: the track grows as it is written
   uint32_t written = 0;   // blocks recorded from start
   bool closed = false;
-  uint8_t mode = 4;       // track mode nibble, also the TOC CONTROL: 4 data, 5 data recorded incrementally
+  uint8_t mode = 4;       // track mode nibble, also the TOC CONTROL: 4 data, 5 data recorded incrementally, 0 audio
+  bool damaged = false;   // a write failed inside it: nothing more can be written there
 
   uint32_t Size() const { return reserved ? reserved : written; }
+  bool Audio() const { return (mode & 0x04) == 0; }
   uint32_t End() const { return start + Size(); }
 };
 
@@ -41,6 +43,7 @@ struct TrackView {
   bool blank = false;     // the invisible track with nothing in it
   bool reserved = false;
   bool closed = false;
+  bool damaged = false;
   uint8_t mode = 4;
 };
 
@@ -79,20 +82,31 @@ class Disc {
   bool Readable(uint32_t lba, uint32_t count, uint32_t* firstBad) const;
   uint32_t ReadableEnd() const;  // one past the last readable block (READ CAPACITY)
 
-  Sense CheckWrite(uint32_t lba, uint32_t count, bool needsReservation) const;
-  // True when more changed than the open track's length: a new track, a
-  // filled reservation, a first write that formats the medium.
+  // Whether count blocks of trackMode may be written at lba now; a write
+  // that runs past the end of a reservation or of the medium is refused
+  // whole.
+  Sense CheckWrite(uint32_t lba, uint32_t count, bool needsReservation, uint8_t trackMode) const;
+  // True when more changed than the open track's length (a new track).
   bool RecordWrite(uint32_t lba, uint32_t count, uint8_t trackMode);
+  // A write at lba failed and left the track it was writing damaged (a new
+  // one when it would have started a track). True when anything changed.
+  bool Damage(uint32_t lba, uint8_t trackMode);
   // The disc file holds recordedEnd blocks: an open track the saved state
   // had not followed to its end continues there.
   void ResumeOpenTrack(uint64_t recordedEnd);
   Sense Reserve(uint32_t blocks);
-  Sense CloseTrack(uint32_t number);
+  // discAtOnce: page 5 selects disc-at-once, where a reservation can only
+  // be completed by filling it.
+  Sense CloseTrack(uint32_t number, bool discAtOnce);
+  // Refused while the open track is incomplete (05/72/03) or an unfilled
+  // reservation (05/72/04); a damaged track is closed as it is.
   Sense CloseSession(bool allowNext);
   Sense Finalize();
-  // Disc-at-once: the reserved track is full and the cache has been
-  // flushed, so the drive closes the disc by itself.
-  bool FinishDiscAtOnce();
+  // SYNCHRONIZE CACHE: a filled reservation is complete, and written
+  // disc-at-once it closes the disc; closeTrack (drives that end a
+  // track-at-once track when its cache is flushed) closes the open track
+  // too. True when anything changed.
+  bool Flush(bool discAtOnce, bool closeTrack);
   Sense Blank();
   Sense Format(uint8_t formatType);
 
@@ -108,6 +122,9 @@ class Disc {
   const TrackRecord* OpenTrack() const;
   bool HasInvisibleTrack() const;
   uint32_t GapAfter(const TrackRecord& last, bool newSession) const;
+  // Closes the open track the way a drive finishes one: a reservation is
+  // padded to its size, a CD track to the 4-second minimum.
+  void Complete(TrackRecord& track) const;
 
   MediumKind kind_;
   uint32_t capacity_;

@@ -85,7 +85,7 @@ std::optional<std::vector<uint8_t>> TrackInformationAnswer(const Disc& disc, uin
   Put16(out.data(), 46);
   out[2] = static_cast<uint8_t>(t.number);
   out[3] = static_cast<uint8_t>(t.session);
-  out[5] = t.mode & 0x0F;
+  out[5] = static_cast<uint8_t>((t.damaged ? 0x20 : 0) | (t.mode & 0x0F));
   out[6] = static_cast<uint8_t>((t.reserved ? 0x80 : 0) | (t.blank ? 0x40 : 0) | (t.blank ? 0x0F : 0x01));
   const bool sequential = disc.Traits().recording == Recording::Sequential;
   const bool recorded = sequential && t.written > 0;

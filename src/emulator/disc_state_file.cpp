@@ -1,6 +1,7 @@
 #include "emulator/disc_state_file.h"
 
 #include <cstdio>
+#include <istream>
 #include <sstream>
 
 #include "platform/large_file.h"
@@ -19,7 +20,7 @@ std::string FormatDiscState(const Disc& disc) {
     << "finalized " << (disc.Finalized() ? 1 : 0) << "\n";
   for (const auto& t : disc.Recorded())
     s << "track " << t.session << ' ' << t.start << ' ' << t.reserved << ' ' << t.written << ' '
-      << (t.closed ? 1 : 0) << ' ' << static_cast<unsigned>(t.mode) << "\n";
+      << (t.closed ? 1 : 0) << ' ' << static_cast<unsigned>(t.mode) << ' ' << (t.damaged ? 1 : 0) << "\n";
   s << "end\n";
   return s.str();
 }
@@ -59,12 +60,15 @@ std::optional<Disc> ParseDiscState(const std::string& text, std::string* error) 
       int closed;
       unsigned mode;
       f >> session >> start >> reserved >> written >> closed >> mode;
+      // The damage field came later: a line without it is an undamaged track.
+      int damaged = 0;
+      if (f && !f.eof() && !(f >> std::ws).eof()) f >> damaged;
       if (!f || session > 0xFFFF || start > 0xFFFFFFFFull || reserved > 0xFFFFFFFFull ||
-          written > 0xFFFFFFFFull || mode > 15 || (closed != 0 && closed != 1))
+          written > 0xFFFFFFFFull || mode > 15 || (closed != 0 && closed != 1) || (damaged != 0 && damaged != 1))
         return fail("bad track line");
       tracks.push_back(TrackRecord{static_cast<uint16_t>(session), static_cast<uint32_t>(start),
                                    static_cast<uint32_t>(reserved), static_cast<uint32_t>(written), closed == 1,
-                                   static_cast<uint8_t>(mode)});
+                                   static_cast<uint8_t>(mode), damaged == 1});
     } else if (key == "end") {
       ended = true;
       break;

@@ -9,7 +9,8 @@
 //   formatted 0
 //   closed-sessions 1
 //   finalized 0
-//   track SESSION START RESERVED WRITTEN CLOSED MODE     (one line per track)
+//   track SESSION START RESERVED WRITTEN CLOSED MODE DAMAGED   (one line per track;
+//                                                             DAMAGED may be absent: 0)
 //   end
 #include <optional>
 #include <string>

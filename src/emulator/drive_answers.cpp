@@ -28,8 +28,9 @@ bool Is(const Disc* disc, std::initializer_list<MediumKind> kinds) {
   return std::find(kinds.begin(), kinds.end(), disc->Kind()) != kinds.end();
 }
 
-// CD write data block types 0..3, 8 and 10..13 as the feature bit mask.
-constexpr uint16_t kCdDataBlockTypes = 0x3D0F;
+// CD write data block types 0..3 (audio, raw) and 8 (Mode 1) as the
+// feature bit mask.
+constexpr uint16_t kCdDataBlockTypes = 0x010F;
 
 std::vector<Feature> FeaturesOf(const DriveView& view) {
   const RecorderOptions& o = *view.options;

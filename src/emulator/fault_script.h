@@ -3,11 +3,21 @@
 // twice". Written as text in DORVIK_VIRTUAL_FAULTS, entries separated by
 // ';':
 //
-//   OPCODE[@N][xCOUNT]=KEY/ASC/ASCQ      all numbers hexadecimal except N and COUNT
+//   OPCODE[.FUNCTION][@N][xCOUNT]=ANSWER
+//   ANSWER = KEY/ASC/ASCQ[+EFFECT] | EFFECT        EFFECT = damage | remove
 //
-// e.g. "2A@3x2=03/0C/00;00x5=02/04/08;55=05/26/00". N (default 1) is the
-// first occurrence of the opcode that fails, COUNT (default 1) how many in a
-// row; a failed command changes nothing.
+// Numbers are hexadecimal except N and COUNT. N (default 1) is the first
+// occurrence of the command that fails, COUNT (default 1) how many in a row,
+// or "*" for every one from then on. FUNCTION narrows CLOSE TRACK/SESSION
+// (5B) to one close function: 5B.1 the track, 5B.2 the session. A failed
+// command changes nothing, except through its effect:
+//   damage  the track being written is left damaged: READ TRACK INFORMATION
+//           shows the Damage bit without a next writable address, and every
+//           later WRITE(10) into it is refused (05/21/02). Alone: 03/0C/00.
+//   remove  the disc is gone from then on (tray closed, no medium). Alone:
+//           02/3A/01, which every command about the medium answers after it.
+//
+// e.g. "2A@3x2=03/0C/00;00x5=02/04/08;55=05/26/00;2A@40=damage;35x*=03/0C/00".
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -17,21 +27,27 @@
 
 namespace dorvik::emulator {
 
+enum class FaultEffect : uint8_t { None, Damage, Remove };
+
 struct Fault {
+  static constexpr uint32_t kForever = 0xFFFFFFFFu;
+
   uint8_t opcode = 0;
-  uint32_t first = 1;  // 1-based occurrence of opcode, counted from when the fault was added
-  uint32_t count = 1;
+  std::optional<uint8_t> function;  // CLOSE TRACK/SESSION: only this close function
+  uint32_t first = 1;  // 1-based occurrence of the command, counted from when the fault was added
+  uint32_t count = 1;  // kForever: every occurrence from first on
   Sense sense;
+  FaultEffect effect = FaultEffect::None;
 };
 
 std::optional<std::vector<Fault>> ParseFaultScript(const std::string& text, std::string* error);
 
-// The faults in force and how often each opcode has been seen.
+// The faults in force and how often each command has been seen.
 class FaultScript {
  public:
   void Add(const Fault& fault);
-  // Counts the command; the sense it must fail with, if any.
-  std::optional<Sense> Next(uint8_t opcode);
+  // Counts the command; the fault it must fail with, if any.
+  std::optional<Fault> Next(const uint8_t* cdb, uint8_t cdbLength);
 
  private:
   struct Entry {

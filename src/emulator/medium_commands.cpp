@@ -30,6 +30,10 @@ VirtualRecorder::Reply VirtualRecorder::ReadDiscInformation(const uint8_t* cdb, 
 
 VirtualRecorder::Reply VirtualRecorder::ReadTrackInformation(const uint8_t* cdb, uint8_t* data, uint32_t length) {
   if (auto s = NotReady()) return {*s};
+  // Track FFh names the incomplete track on CD and DVD+R only; elsewhere a
+  // host asks for the last track's number.
+  const bool ffValid = disc_.Traits().cd || disc_.Kind() == MediumKind::DvdPlusR;
+  if ((cdb[1] & 0x03) == 1 && Get32(cdb + 2) == 0xFF && !ffValid) return {sense::InvalidFieldInCdb()};
   Sense why;
   auto answer = TrackInformationAnswer(disc_, cdb[1] & 0x03, Get32(cdb + 2), &why);
   if (!answer) return {why};
@@ -120,8 +124,10 @@ VirtualRecorder::Reply VirtualRecorder::Write10(const uint8_t* cdb, const uint8_
   const bool sequential = disc_.Traits().recording == Recording::Sequential;
   const bool cd = disc_.Traits().cd;
   // Session-at-once and raw CD recording need a cue sheet first, which this
-  // drive is never sent.
+  // drive is never sent; packet writing of a CD (the power-on page) is not
+  // done by this drive.
   if (cd && (wp.writeType == 2 || wp.writeType == 3)) return {sense::CommandSequenceError()};
+  if (cd && wp.writeType == 0) return {sense::IllegalModeForThisTrack()};
   if (cd && wp.writeType == 1 && !options_.trackAtOnce) return {sense::CommandSequenceError()};
   const bool simulate = wp.Simulated(disc_);
 
@@ -130,7 +136,7 @@ VirtualRecorder::Reply VirtualRecorder::Write10(const uint8_t* cdb, const uint8_
     if (static_cast<uint64_t>(lba) + count > disc_.Capacity())
       return {sense::LbaOutOfRange().WithInformation(disc_.Capacity())};
   } else {
-    Sense s = disc_.CheckWrite(lba, count, wp.DiscAtOnce(disc_));
+    Sense s = disc_.CheckWrite(lba, count, wp.DiscAtOnce(disc_), TrackModeFor(wp));
     if (!s.Good()) return {s};
   }
 
@@ -155,7 +161,7 @@ VirtualRecorder::Reply VirtualRecorder::Write10(const uint8_t* cdb, const uint8_
   // A write that only lengthens the open track leaves the state file as it
   // is: the disc file's length tells the next Open how far the track got,
   // so streaming a track costs no state rewrite per command.
-  if (disc_.RecordWrite(lba, count, cd ? wp.trackMode : static_cast<uint8_t>(sequential ? 5 : 4)))
+  if (disc_.RecordWrite(lba, count, TrackModeFor(wp)))
     stateDirty_ = true;
   else if (sequential)
     trackGrown_ = true;
@@ -180,7 +186,7 @@ VirtualRecorder::Reply VirtualRecorder::SynchronizeCache(const uint8_t* cdb) {
     std::this_thread::sleep_for(std::chrono::microseconds(pendingUs));
   }
   const WriteParameters wp = WriteParameters::From(writeParameters_.data());
-  if (wp.DiscAtOnce(disc_) && !wp.Simulated(disc_) && disc_.FinishDiscAtOnce()) stateDirty_ = true;
+  if (!wp.Simulated(disc_) && disc_.Flush(wp.DiscAtOnce(disc_), false)) stateDirty_ = true;
   if (immediate) {
     StartBusy(options_.syncCacheMs, sense::LongWriteInProgress());
     busyUntilUs_ += pendingUs;
@@ -207,7 +213,7 @@ VirtualRecorder::Reply VirtualRecorder::CloseTrackSession(const uint8_t* cdb) {
   Sense s;
   switch (function) {
     case 0: break;  // stop a background format; it is always finished here
-    case 1: s = disc_.CloseTrack(track); break;
+    case 1: s = disc_.CloseTrack(track, wp.DiscAtOnce(disc_)); break;
     case 2:
       s = disc_.CloseSession(disc_.Kind() == MediumKind::DvdPlusR || wp.multiSession == 3);
       break;

@@ -66,6 +66,8 @@ inline Sense CannotFormatIncompatibleMedium() { return Sense::Of(0x05, 0x30, 0x0
 inline Sense SavingParametersNotSupported() { return Sense::Of(0x05, 0x39, 0x00); }
 inline Sense MediumRemovalPrevented() { return Sense::Of(0x05, 0x53, 0x02); }
 inline Sense IllegalModeForThisTrack() { return Sense::Of(0x05, 0x64, 0x00); }
+inline Sense IncompleteTrackInSession() { return Sense::Of(0x05, 0x72, 0x03); }
+inline Sense EmptyOrPartiallyWrittenReservedTrack() { return Sense::Of(0x05, 0x72, 0x04); }
 inline Sense WriteProtected() { return Sense::Of(0x07, 0x27, 0x00); }
 inline Sense WriteError() { return Sense::Of(0x03, 0x0C, 0x00); }
 inline Sense UnrecoveredReadError() { return Sense::Of(0x03, 0x11, 0x00); }

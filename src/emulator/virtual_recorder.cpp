@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "emulator/bytes.h"
 #include "emulator/steady_clock.h"
 #include "emulator/disc_state_file.h"
 #include "platform/files.h"
@@ -100,8 +101,9 @@ bool VirtualRecorder::Send(const uint8_t* cdb, uint8_t cdbLength, void* data, ui
   std::lock_guard lock(mutex_);
   if (!data) dataLength = 0;
   Reply r;
-  if (auto fault = faults_.Next(cdb[0])) {
-    r.sense = *fault;
+  if (auto fault = faults_.Next(cdb, cdbLength)) {
+    r.sense = fault->sense;
+    ApplyFaultEffect(*fault, cdb, cdbLength);
   } else if (cdbLength < CdbLengthOf(cdb[0])) {
     r.sense = sense::InvalidFieldInCdb();
   } else {
@@ -166,6 +168,29 @@ VirtualRecorder::Reply VirtualRecorder::Execute(const uint8_t* cdb, uint8_t* dat
 }
 
 // ---- state helpers ---------------------------------------------------------
+
+void VirtualRecorder::ApplyFaultEffect(const Fault& fault, const uint8_t* cdb, uint8_t cdbLength) {
+  switch (fault.effect) {
+    case FaultEffect::None: break;
+    case FaultEffect::Remove:
+      mediumPresent_ = false;
+      simulatedNwa_.reset();
+      break;
+    case FaultEffect::Damage: {
+      // Only a write can damage a track, and a simulated one burns nothing.
+      if (cdb[0] != 0x2A || cdbLength < 10 || NotWritable()) break;
+      const WriteParameters wp = WriteParameters::From(writeParameters_.data());
+      if (wp.Simulated(disc_)) break;
+      if (disc_.Damage(Get32(cdb + 2), TrackModeFor(wp))) stateDirty_ = true;
+      break;
+    }
+  }
+}
+
+uint8_t VirtualRecorder::TrackModeFor(const WriteParameters& wp) const {
+  if (disc_.Traits().cd) return wp.trackMode;
+  return disc_.Traits().recording == Recording::Sequential ? 5 : 4;
+}
 
 const Disc* VirtualRecorder::UsableDisc() const {
   if (trayOpen_ || !mediumPresent_) return nullptr;

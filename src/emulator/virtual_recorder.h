@@ -98,6 +98,10 @@ class VirtualRecorder final : public ScsiDevice {
   std::optional<Sense> NotReady() const;     // no usable medium, or busy
   std::optional<Sense> NotWritable() const;  // NotReady, a pressed disc, or a read-only file
   void StartBusy(uint32_t nominalMs, Sense sense);
+  void ApplyFaultEffect(const Fault& fault, const uint8_t* cdb, uint8_t cdbLength);
+  // The track mode a write under page 5 records: the page's on CD, 5
+  // (incremental) on sequential DVD, 4 elsewhere.
+  uint8_t TrackModeFor(const WriteParameters& wp) const;
   DriveView View() const;
   std::vector<uint16_t> WriteSpeedsKbs() const;
   uint16_t EffectiveWriteSpeed() const;

@@ -14,14 +14,27 @@ WriteParameters WriteParameters::From(const uint8_t* p) {
 }
 
 WriteParametersPage DefaultWriteParameters() {
+  // What a drive holds at power-on: packet (incremental) writing of data,
+  // which suits a DVD-R but describes no track a CD can take.
   WriteParametersPage p{};
   p[0] = 0x05;
   p[1] = 0x32;
-  p[2] = 0x41;  // BUFE, track at once
-  p[3] = 0x04;  // data track
+  p[2] = 0x00;  // packet/incremental
+  p[3] = 0x05;  // data, recorded incrementally
   p[4] = 0x08;  // Mode 1
   p[15] = 150;  // audio pause length
   return p;
+}
+
+uint32_t WriteParameters::BlockSize(const Disc& disc) const {
+  if (!disc.Traits().cd) return 2048;
+  switch (dataBlockType) {
+    case 0: return 2352;  // audio
+    case 1: return 2368;  // raw with P and Q sub-channel
+    case 2:
+    case 3: return 2448;  // raw with P-W sub-channel
+    default: return 2048;
+  }
 }
 
 WriteParametersPage ChangeableWriteParameters() {
@@ -53,8 +66,10 @@ Sense ValidateWriteParameters(const uint8_t* page, uint32_t length, const Record
     // block type must exist and agree with the track mode (data or audio).
     if (w.writeType == 1 && !options.trackAtOnce) return bad;
     if ((w.writeType == 2 || w.writeType == 3) && !options.mastering) return bad;
+    // Blocks this drive records: 2352-byte audio, 2048-byte Mode 1 data, and
+    // for raw writing audio with its sub-channel.
     const bool audioBlock = w.dataBlockType <= 3;
-    if (!audioBlock && !(w.dataBlockType >= 8 && w.dataBlockType <= 13)) return bad;
+    if (w.dataBlockType != 0 && w.dataBlockType != 8 && !(w.writeType == 3 && audioBlock)) return bad;
     if (w.writeType != 3 && audioBlock != ((w.trackMode & 0x04) == 0)) return bad;
     return Sense::None();
   }
@@ -74,7 +89,8 @@ Sense ValidateWriteParameters(const uint8_t* page, uint32_t length, const Record
       if (w.writeType == 1 || w.writeType == 3) return bad;
       break;
   }
-  if (w.testWrite && !disc->Traits().canTestWrite) return bad;
+  // Test write is taken and ignored where the medium has no simulation:
+  // such a drive records for real.
   return Sense::None();
 }
 

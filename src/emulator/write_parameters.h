@@ -24,7 +24,11 @@ struct WriteParameters {
   // page: from its page code on, at least 9 bytes.
   static WriteParameters From(const uint8_t* page);
 
-  // A test write on a medium that can be written in simulation: nothing is recorded.
+  // Bytes of one block in a WRITE(10) under this page.
+  uint32_t BlockSize(const Disc& disc) const;
+  // A test write on a medium that can be written in simulation: nothing is
+  // recorded. DVD+R, DVD+RW, DVD-RAM and restricted-overwrite DVD-RW have
+  // none: the drive ignores the bit and records.
   bool Simulated(const Disc& disc) const { return testWrite && disc.Traits().canTestWrite; }
   // DVD-R/RW disc-at-once: into a reserved track, which the drive closes itself.
   bool DiscAtOnce(const Disc& disc) const {
@@ -32,6 +36,7 @@ struct WriteParameters {
   }
 };
 
+// The page as the drive powers up with it (and MODE SENSE's default values).
 WriteParametersPage DefaultWriteParameters();
 // The bits of page 5 a host may change (MODE SENSE page control 1).
 WriteParametersPage ChangeableWriteParameters();

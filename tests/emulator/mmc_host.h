@@ -113,6 +113,15 @@ inline ::testing::AssertionResult WriteBlocks(MmcHost& host, uint32_t start, uin
   return ::testing::AssertionSuccess();
 }
 
+// Adds the faults of a DORVIK_VIRTUAL_FAULTS script to the recorder.
+inline ::testing::AssertionResult AddFaults(VirtualRecorder& recorder, const std::string& script) {
+  std::string error;
+  auto faults = ParseFaultScript(script, &error);
+  if (!faults) return ::testing::AssertionFailure() << error;
+  for (const Fault& f : *faults) recorder.AddFault(f);
+  return ::testing::AssertionSuccess();
+}
+
 inline std::unique_ptr<VirtualRecorder> NewRecorder(const std::string& path, const std::string& medium,
                                                     RecorderOptions options = {}) {
   std::string error;

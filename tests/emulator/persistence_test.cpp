@@ -35,37 +35,37 @@ TEST(Persistence, AnotherProcessAppendsAndAnOpenTrackSurvives) {
   TempFolder dir;
   const std::string path = dir / "disc.img";
   ASSERT_EQ(AppendSession(path, 32, 1), 0);
-  ASSERT_TRUE(InChildProcess([&] { return AppendSession(path, 48, 2) == 32 + 11400; }));
+  ASSERT_TRUE(InChildProcess([&] { return AppendSession(path, 48, 2) == 300 + 11400; }));  // 32 padded to 300
   {
     auto r = NewRecorder(path, "dvd-r");  // the medium name no longer matters
     MmcHost host(r.get());
     EXPECT_EQ(r->CurrentProfile(), 0x09);
     EXPECT_EQ(host.Toc(1).data[3], 2);
-    EXPECT_EQ(host.Toc(1).U32(8), 11432u);
+    EXPECT_EQ(host.Toc(1).U32(8), 11700u);
     EXPECT_EQ(host.Read10(0, 32).data, Pattern(0, 32, 1));
-    EXPECT_EQ(host.Read10(11432, 48).data, Pattern(11432, 48, 2));
+    EXPECT_EQ(host.Read10(11700, 48).data, Pattern(11700, 48, 2));
     // Stopped mid-track: the open track and its NWA survive too.
     ASSERT_TRUE(host.WriteParameters(0x41, 0xC4).Good());
-    ASSERT_TRUE(host.Write10(18380, Pattern(18380, 16, 3)).Good());
+    ASSERT_TRUE(host.Write10(18900, Pattern(18900, 16, 3)).Good());
   }
   {
     auto r = NewRecorder(path, "");
     MmcHost host(r.get());
     EXPECT_EQ(host.TrackInformation(1, 0xFF).data[2], 3);
-    EXPECT_EQ(host.TrackInformation(1, 0xFF).U32(12), 18396u);
-    EXPECT_EQ(host.Read10(18380, 16).data, Pattern(18380, 16, 3));
+    EXPECT_EQ(host.TrackInformation(1, 0xFF).U32(12), 18916u);
+    EXPECT_EQ(host.Read10(18900, 16).data, Pattern(18900, 16, 3));
   }
   // A process killed while it streams the track: the track still ends
   // where its data end.
   ASSERT_TRUE(InChildProcess([&] {
     MmcHost host(NewRecorder(path, "").release());  // never closed: the process ends first
-    return host.WriteParameters(0x41, 0xC4).Good() && WriteBlocks(host, 18396, 48, 4);
+    return host.WriteParameters(0x41, 0xC4).Good() && WriteBlocks(host, 18916, 48, 4);
   }));
   auto r = NewRecorder(path, "");
   MmcHost host(r.get());
   EXPECT_EQ(host.TrackInformation(1, 0xFF).data[2], 3);
-  EXPECT_EQ(host.TrackInformation(1, 0xFF).U32(12), 18444u);
-  EXPECT_EQ(host.Read10(18396, 48).data, Pattern(18396, 48, 4));
+  EXPECT_EQ(host.TrackInformation(1, 0xFF).U32(12), 18964u);
+  EXPECT_EQ(host.Read10(18916, 48).data, Pattern(18916, 48, 4));
 }
 
 TEST(Persistence, DamagedStatesMakeNoRecorder) {
@@ -78,7 +78,8 @@ TEST(Persistence, DamagedStatesMakeNoRecorder) {
   };
   const std::string good =
       "dorvik-virtual-disc 1\nmedium cd-r\ncapacity 1000\nformatted 0\nclosed-sessions 1\nfinalized 0\n";
-  EXPECT_EQ(open(good + "track 1 0 0 100 1 4\nend\n"), "opened");
+  EXPECT_EQ(open(good + "track 1 0 0 100 1 4\nend\n"), "opened");  // written before tracks could be damaged
+  EXPECT_EQ(open(good + "track 1 0 0 100 1 4 1\nend\n"), "opened");
   for (const std::string& bad : {
            good + "track 1 0 0 100 1 4\n",                           // no end
            good + "track 1 0 0 2000 1 4\nend\n",                     // beyond the medium
@@ -86,6 +87,7 @@ TEST(Persistence, DamagedStatesMakeNoRecorder) {
            good + "track 1 0 0 10 0 4\ntrack 1 20 0 10 1 4\nend\n",  // open track not last
            good + "track 3 0 0 10 1 4\nend\n",                       // session beyond the open one
            good + "track 1 0 0 -5 1 4\nend\n",
+           good + "track 1 0 0 100 1 4 2\nend\n",                  // damage is 0 or 1
            std::string("dorvik-virtual-disc 2\nend\n"),
            std::string("dorvik-virtual-disc 1\nmedium floppy\nend\n"),
            std::string("garbage\n"),

@@ -19,8 +19,8 @@ TEST(Recording, ASessionOnEveryMediumReadsBack) {
     bool sequential;
     uint32_t leadOut;
   };
-  for (const Case& c : {Case{"cd-r", 0x09, 0x00, 0x41, 0x04, 0x0E, true, 64},
-                        Case{"cd-rw", 0x0A, 0x10, 0x41, 0x04, 0x1E, true, 64},
+  for (const Case& c : {Case{"cd-r", 0x09, 0x00, 0x41, 0x04, 0x0E, true, 300},  // a CD track lasts 4 s at least
+                        Case{"cd-rw", 0x0A, 0x10, 0x41, 0x04, 0x1E, true, 300},
                         Case{"dvd-r", 0x11, 0x00, 0x40, 0x05, 0x0E, true, 64},
                         Case{"dvd-rw-seq", 0x14, 0x10, 0x40, 0x05, 0x1E, true, 64},
                         Case{"dvd+r", 0x1B, 0x00, 0x42, 0x05, 0x01, true, 64},  // a DVD+R session leaves it appendable
@@ -34,7 +34,7 @@ TEST(Recording, ASessionOnEveryMediumReadsBack) {
     EXPECT_EQ(host.Profile(), c.profile);
     EXPECT_EQ(host.DiscInformation().data[2], c.blankStatus);
     if (c.sequential) {
-      EXPECT_EQ(host.TrackInformation(1, 0xFF).Slice(6, 10), (Bytes{0x4F, 1, 0, 0, 0, 0, 0, 0, 0, 0}));  // blank, NWA 0
+      EXPECT_EQ(host.TrackInformation(1, 1).Slice(6, 10), (Bytes{0x4F, 1, 0, 0, 0, 0, 0, 0, 0, 0}));  // blank, NWA 0
       EXPECT_EQ(host.Toc(0).Sense(), "05/24/00");  // a blank disc has no TOC
     }
     if (c.profile == 0x1A) { ASSERT_TRUE(host.Format(0x26).Good()); }
@@ -87,37 +87,37 @@ TEST(Recording, CdSessionsAppendAfterLeadOutLeadInAndPregap) {
   EXPECT_EQ(next.U32(8), 300u + 11400u);
   EXPECT_EQ(next.U32(12), 11700u);
 
-  ASSERT_TRUE(WriteBlocks(host, 11700, 100, 2));
+  ASSERT_TRUE(WriteBlocks(host, 11700, 300, 2));
   EXPECT_EQ(host.Close(1, 1).Sense(), "05/24/00");  // not the open track
   ASSERT_TRUE(host.Close(1, 2).Good() && host.Close(2).Good());
-  EXPECT_EQ(host.TrackInformation(1, 0xFF).U32(8), 11800u + 6900u);  // later lead-outs are 2250 long
+  EXPECT_EQ(host.TrackInformation(1, 0xFF).U32(8), 12000u + 6900u);  // later lead-outs are 2250 long
   // Session 3 holds two tracks: the second follows a run-out of 2 and a pregap.
-  ASSERT_TRUE(WriteBlocks(host, 18700, 32, 3));
+  ASSERT_TRUE(WriteBlocks(host, 18900, 320, 3));
   ASSERT_TRUE(host.Close(1, 3).Good());
   auto second = host.TrackInformation(1, 0xFF);
   EXPECT_EQ(second.Slice(2, 2), (Bytes{4, 3}));
-  EXPECT_EQ(second.U32(8), 18732u + 2u + 150u);
-  ASSERT_TRUE(WriteBlocks(host, 18884, 16, 4));
+  EXPECT_EQ(second.U32(8), 19220u + 2u + 150u);
+  ASSERT_TRUE(WriteBlocks(host, 19372, 300, 4));
   ASSERT_TRUE(host.WriteParameters(0x41, 0x04).Good());  // no next session: the disc is closed
-  ASSERT_TRUE(host.Close(2).Good());
+  ASSERT_TRUE(host.Close(1, 4).Good() && host.Close(2).Good());
   info = host.DiscInformation();
   EXPECT_EQ(info.Slice(2, 5), (Bytes{0x0E, 1, 3, 3, 4}));
   EXPECT_EQ(info.data[20], 0xFF);
-  EXPECT_EQ(host.Write10(18900, Pattern(18900, 1, 0)).Sense(), "05/21/02");
+  EXPECT_EQ(host.Write10(19672, Pattern(19672, 1, 0)).Sense(), "05/21/02");
   EXPECT_EQ(host.TrackInformation(1, 3).data[7] & 0x01, 0);  // a closed track has no NWA
-  EXPECT_EQ(host.TrackInformation(1, 3).U32(24), 32u);
+  EXPECT_EQ(host.TrackInformation(1, 3).U32(24), 320u);
   EXPECT_EQ(host.TrackInformation(0, 11750).data[2], 2);
 
   auto toc = host.Toc(0);
   EXPECT_EQ(toc.Slice(0, 4), (Bytes{0, 42, 1, 4}));
   EXPECT_EQ(toc.U32(16), 11700u);
-  EXPECT_EQ(toc.U32(24), 18700u);
-  EXPECT_EQ(toc.U32(32), 18884u);
-  EXPECT_EQ(toc.U32(40), 18900u);
+  EXPECT_EQ(toc.U32(24), 18900u);
+  EXPECT_EQ(toc.U32(32), 19372u);
+  EXPECT_EQ(toc.U32(40), 19672u);
   EXPECT_EQ(MsfToLba(host.Toc(0, true).data.data() + 4 + 8 + 5), 11700u);
   auto sessions = host.Toc(1);
   EXPECT_EQ(sessions.Slice(2, 5), (Bytes{1, 3, 0, 0x14, 3}));
-  EXPECT_EQ(sessions.U32(8), 18700u);
+  EXPECT_EQ(sessions.U32(8), 18900u);
 
   // Full TOC: A0, A1, A2, the track, and B0 for each session that allowed another.
   auto full = host.Toc(2);
@@ -127,7 +127,7 @@ TEST(Recording, CdSessionsAppendAfterLeadOutLeadInAndPregap) {
     points.emplace_back(d[0], d[3]);
     if (d[3] == 0xA0) { EXPECT_EQ(d[8], d[0]); }                  // first track
     if (d[3] == 0xA1) { EXPECT_EQ(d[8], d[0] == 3 ? 4 : d[0]); }  // last track
-    if (d[3] == 0xA2) { EXPECT_EQ(MsfToLba(d + 8), (std::array<uint32_t, 3>{300, 11800, 18900}[d[0] - 1])); }
+    if (d[3] == 0xA2) { EXPECT_EQ(MsfToLba(d + 8), (std::array<uint32_t, 3>{300, 12000, 19672}[d[0] - 1])); }
     if (d[3] == 2) { EXPECT_EQ(MsfToLba(d + 8), 11700u); }
     if (d[3] == 0xB0 && d[0] == 1) {
       EXPECT_EQ(d[1] >> 4, 5);
@@ -141,9 +141,9 @@ TEST(Recording, CdSessionsAppendAfterLeadOutLeadInAndPregap) {
   EXPECT_EQ(points, expected);
 
   EXPECT_EQ(host.Read10(0, 300).data, Pattern(0, 300, 1));
-  EXPECT_EQ(host.Read10(11700, 100).data, Pattern(11700, 100, 2));
-  EXPECT_EQ(host.Read10(18700, 32).data, Pattern(18700, 32, 3));
-  EXPECT_EQ(host.Read10(18884, 16).data, Pattern(18884, 16, 4));
+  EXPECT_EQ(host.Read10(11700, 300).data, Pattern(11700, 300, 2));
+  EXPECT_EQ(host.Read10(18900, 320).data, Pattern(18900, 320, 3));
+  EXPECT_EQ(host.Read10(19372, 300).data, Pattern(19372, 300, 4));
   EXPECT_EQ(host.Read10(290, 20).Sense(), "05/21/00");  // the gap between sessions
 }
 
@@ -151,8 +151,8 @@ TEST(Recording, RefusedWriteParametersLeaveThePreviousPage) {
   for (const auto& [medium, b2, b3, b4] : {std::tuple{"cd-r", 0x41, 0x00, 0x08},  // Mode 1 blocks in an audio track
                                            {"cd-r", 0x41, 0x84, 0x08},            // multisession 10b
                                            {"cd-r", 0x41, 0x04, 0x05},            // reserved block type
-                                           {"dvd-r", 0x41, 0x05, 0x08},           // no track-at-once on DVD
-                                           {"dvd+r", 0x52, 0x04, 0x08}}) {        // no simulation on DVD+R
+                                           {"cd-r", 0x41, 0x04, 0x0A},            // Mode 2 blocks are not recorded
+                                           {"dvd-r", 0x41, 0x05, 0x08}}) {        // no track-at-once on DVD
     SCOPED_TRACE(::testing::Message() << medium << std::hex << " " << b2 << " " << b3 << " " << b4);
     TempFolder dir;
     auto r = NewRecorder(dir / "disc.img", medium);
@@ -173,16 +173,16 @@ TEST(Recording, DvdMinusRDiscAtOnceClosesItselfWhenTheReservationIsFilled) {
   ASSERT_TRUE(host.Reserve(100).Good());
   auto reserved = host.TrackInformation(1, 1);
   EXPECT_EQ(reserved.data[6] & 0x80, 0x80);
-  EXPECT_EQ(reserved.U32(24), 112u);                // whole ECC blocks
+  EXPECT_EQ(reserved.U32(24), 100u);                // exactly what was asked
   EXPECT_EQ(host.Reserve(16).Sense(), "05/2C/00");  // one open reservation at a time
-  ASSERT_TRUE(WriteBlocks(host, 0, 112, 5));
-  EXPECT_EQ(host.Write10(112, Pattern(112, 1, 0)).Sense(), "05/2C/00");  // nothing reserved there
+  ASSERT_TRUE(WriteBlocks(host, 0, 100, 5));
+  EXPECT_EQ(host.Write10(100, Pattern(100, 1, 0)).Sense(), "05/21/00");  // beyond the reservation
   EXPECT_EQ(host.DiscInformation().data[2] & 0x03, 1);  // open until the cache is flushed
   ASSERT_TRUE(host.Synchronize(true).Good());
   host.WaitReady();
   EXPECT_EQ(host.DiscInformation().data[2], 0x0E);
-  EXPECT_EQ(host.Toc(0).U32(16), 112u);
-  EXPECT_EQ(host.Read10(0, 112).data, Pattern(0, 112, 5));
+  EXPECT_EQ(host.Toc(0).U32(16), 100u);
+  EXPECT_EQ(host.Read10(0, 100).data, Pattern(0, 100, 5));
 }
 
 TEST(Recording, DvdMinusRIncrementalBorders) {
@@ -197,10 +197,10 @@ TEST(Recording, DvdMinusRIncrementalBorders) {
   ASSERT_TRUE(WriteBlocks(host, 0, 40, 1));
   ASSERT_TRUE(host.Close(1, 1).Good() && host.Close(2).Good());
   EXPECT_EQ(host.DiscInformation().data[4], 2);
-  EXPECT_EQ(host.TrackInformation(1, 0xFF).U32(8), 48u + 16384u);  // ECC-aligned, after the first border
+  EXPECT_EQ(host.TrackInformation(1, 2).U32(8), 48u + 16384u);  // ECC-aligned, after the first border
   ASSERT_TRUE(WriteBlocks(host, 16432, 20, 2));
   ASSERT_TRUE(host.WriteParameters(0x40, 0x05).Good());
-  ASSERT_TRUE(host.Close(2).Good());
+  ASSERT_TRUE(host.Close(1, 2).Good() && host.Close(2).Good());
   EXPECT_EQ(host.DiscInformation().data[2] & 0x03, 2);
   EXPECT_EQ(host.Toc(1).U32(8), 16432u);
   EXPECT_EQ(host.Read10(16432, 20).data, Pattern(16432, 20, 2));
