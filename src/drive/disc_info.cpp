@@ -42,8 +42,9 @@ int Drive::ReadTrackInformation(uint8_t* buffer, uint8_t addressType, uint32_t n
 int Drive::ReadToc(uint8_t* buffer, uint32_t length, uint8_t format, uint8_t number) {
   // The allocation length field is 16 bits; never ask for more than fits.
   const uint16_t n = static_cast<uint16_t>(std::min<uint32_t>(length, 0xFFFF));
-  // A short answer must not leave stale bytes behind for the parsers.
-  std::memset(buffer, 0, n);
+  // A short answer must not leave stale bytes behind for the parsers. An
+  // allocation length of 0 is a valid question and may come with no buffer.
+  if (n > 0) std::memset(buffer, 0, n);
   if (imageMode_) return imageDevice_ ? imageDevice_->ReadToc(buffer, n, format, number) : 1;
   uint8_t cdb[10] = {0x43, 0, static_cast<uint8_t>(format & 0x0F), 0, 0, 0, number, 0, 0, 0};
   PutBe16(cdb + 7, n);

@@ -91,7 +91,7 @@ int Drive::ModeSelect(uint8_t* buffer, uint16_t length) {
 }
 
 int Drive::GetConfiguration(uint8_t* buffer, uint16_t length) {
-  std::memset(buffer, 0, length);
+  if (length > 0) std::memset(buffer, 0, length);  // a length of 0 may come with no buffer
   if (imageMode_) return 1;
   uint8_t cdb[10] = {0x46, 0, 0, 0, 0, 0, 0, 0, 0, 0};
   PutBe16(cdb + 7, length);
