@@ -14,11 +14,22 @@ ensure_packages() {
   command -v 7zz >/dev/null || need+=(7zip)
   command -v bsdtar >/dev/null || need+=(libarchive-tools)
   /usr/bin/python3 -c 'import pycdlib' 2>/dev/null || need+=(python3-pycdlib)
-  if [ ${#need[@]} -gt 0 ]; then
+  # Fuzzing: clang and its libFuzzer runtime.
+  command -v clang++ >/dev/null || need+=(clang)
+  ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 || need+=(libclang-rt-dev)
+  # The kernel stage: QEMU, a static busybox for the VM's init, cpio for its
+  # initramfs (the kernel itself is fetched by scripts/kernel_stage). Their
+  # recommends are left out: QEMU's would bring a desktop's worth.
+  local lean=()
+  command -v qemu-system-x86_64 >/dev/null || lean+=(qemu-system-x86)
+  dpkg-query -W -f='${Status}' busybox-static 2>/dev/null | grep -q 'ok installed' || lean+=(busybox-static)
+  command -v cpio >/dev/null || lean+=(cpio)
+  if [ ${#need[@]} -gt 0 ] || [ ${#lean[@]} -gt 0 ]; then
     local sudo=""
     [ "$(id -u)" -ne 0 ] && sudo=sudo
     export DEBIAN_FRONTEND=noninteractive
     $sudo apt-get update -qq
-    $sudo apt-get install -y -qq "${need[@]}" >/dev/null
+    [ ${#need[@]} -eq 0 ] || $sudo apt-get install -y -qq "${need[@]}" >/dev/null
+    [ ${#lean[@]} -eq 0 ] || $sudo apt-get install -y -qq --no-install-recommends "${lean[@]}" >/dev/null
   fi
 }
