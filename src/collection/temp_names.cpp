@@ -30,10 +30,13 @@ std::string CreateWorkspaceFolder() {
   if (temp.empty()) return {};
   for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
     std::string path = temp + "Folder" + std::to_string(NextNumber(workspaceCounter));
-    if (platform::CreateFolder(path)) return path;
+    int error = 0;
+    if (platform::CreateFolder(path, &error)) return path;
     // Only a name already taken is worth another try; any other failure
-    // (a read-only or vanished directory) would fail for every name.
-    if (!platform::PathExists(path)) return {};
+    // (a read-only or vanished directory) would fail for every name. The
+    // error says which: the taken name may already be gone again (another
+    // process finished with it), so looking for it afterwards would not.
+    if (!platform::IsNameTakenError(error)) return {};
   }
   return {};
 }
@@ -48,9 +51,9 @@ std::string ReserveTempFileName(const std::string& extension) {
     try {
       platform::LargeFile(path, platform::LargeFile::Mode::CreateNew);
       return path;
-    } catch (const platform::FileError&) {
+    } catch (const platform::FileError& e) {
       // As for workspaces: only a name already in use is worth another try.
-      if (!platform::PathExists(path)) return {};
+      if (!platform::IsNameTakenError(e.Code())) return {};
     }
   }
   return {};

@@ -46,8 +46,12 @@ bool IsDirectory(const std::string& path);
 // True when path itself is a symbolic link (whatever it points to).
 bool IsSymlink(const std::string& path);
 
-// Creates one folder (not its parents); false when it exists already or fails.
-bool CreateFolder(const std::string& path);
+// Creates one folder (not its parents); false when it exists already or
+// fails, with the system's error code in *error when asked.
+bool CreateFolder(const std::string& path, int* error = nullptr);
+// Whether a system error code (FileError::Code, CreateFolder's error) says
+// the name is taken, as opposed to a folder that cannot be written at all.
+bool IsNameTakenError(int code);
 bool RemoveFolder(const std::string& path);  // empty folders only
 bool RemoveFile(const std::string& path);
 

@@ -87,6 +87,29 @@ TEST(TempNames, TwoProcessesReserveDifferentFiles) {
   EXPECT_FALSE(unique.count(""));
 }
 
+// Another process may give a name up again between our failed try and our
+// look at it: that name was taken, not the folder unusable.
+TEST(TempNames, NamesTakenAndGivenUpByAnotherProcessAreSkipped) {
+  TempFolder dir;
+  PrivateTempDir env(dir.Path());
+  std::fflush(nullptr);
+  const pid_t child = ::fork();
+  ASSERT_NE(-1, child);
+  int failures = 0;
+  for (int i = 0; i < 2000; ++i) {
+    const std::string name = ReserveTempFileName("tmp");
+    const std::string folder = CreateWorkspaceFolder();
+    failures += name.empty() + folder.empty();
+    fs::remove(name);
+    fs::remove(folder);
+  }
+  if (child == 0) _exit(failures == 0 ? 0 : 1);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_EQ(0, failures);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the other process failed to get a name";
+}
+
 TEST_F(CollectionTest, PlaylistListsEveryRecordWithItsDiscFolder) {
   WriteFile(src + "/a.mp3");
   WriteFile(src + "/b.mp3");

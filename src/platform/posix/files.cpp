@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 
 namespace dorvik::platform {
@@ -80,7 +81,12 @@ bool IsSymlink(const std::string& path) {
   return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
-bool CreateFolder(const std::string& path) { return ::mkdir(path.c_str(), 0755) == 0; }
+bool CreateFolder(const std::string& path, int* error) {
+  if (::mkdir(path.c_str(), 0755) == 0) return true;
+  if (error) *error = errno;
+  return false;
+}
+bool IsNameTakenError(int code) { return code == EEXIST; }
 bool RemoveFolder(const std::string& path) { return ::rmdir(path.c_str()) == 0; }
 bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
