@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "disc_layout.h"
 #include "dorvik.h"
 
 namespace dorvik::cli {
@@ -20,7 +21,8 @@ const char kInfoUsage[] =
     "usage: dorvik info ID\n"
     "\n"
     "Shows the disc in recorder ID: profile, blank, writable, free space,\n"
-    "speeds and the CD write modes the drive offers.\n";
+    "speeds, the CD write modes the drive offers, and the disc's sessions\n"
+    "and tracks (start sector, size in sectors, closed, open or blank).\n";
 
 const char kEraseUsage[] =
     "usage: dorvik erase ID\n"
@@ -121,6 +123,7 @@ int RunInfo(const std::vector<std::string>& args) {
   int32_t tao = 0, sao = 0, raw = 0;
   if (Vuz_GetSupportedWriteModes(&tao, &sao, &raw) == DORVIK_OK)
     std::printf("write modes: %s%s%s\n", tao ? "TAO " : "", sao ? "SAO " : "", raw ? "RAW" : "");
+  PrintDiscLayout();
   return kExitOk;
 }
 

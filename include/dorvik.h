@@ -109,6 +109,28 @@ typedef void (*DorvikMessageCallback)(void *context, uint32_t window, uint32_t m
                                       uint32_t wParam, const char *lParam);
 DORVIK_API int32_t DORVIK_CALL Vuz_SetMessageCallback(DorvikMessageCallback callback, void *context);
 
+/* Linux extension: one track of the disc in the current recorder, as the
+ * drive describes it (READ DISC INFORMATION and READ TRACK INFORMATION, or
+ * its table of contents where it does not answer the latter). */
+#define DORVIK_TRACK_CLOSED 0 /* written and closed */
+#define DORVIK_TRACK_OPEN 1   /* incomplete: writing may go on in it */
+#define DORVIK_TRACK_BLANK 2  /* nothing written yet: where the next track or session goes */
+typedef struct DorvikTrack {
+  int32_t session;       /* session number, from 1 */
+  int32_t track;         /* track number, from 1 */
+  int32_t start;         /* first sector (LBA) */
+  int32_t size;          /* sectors; an open or blank track counts the room it may still take */
+  int32_t state;         /* DORVIK_TRACK_CLOSED, DORVIK_TRACK_OPEN or DORVIK_TRACK_BLANK */
+  int32_t isData;        /* 1 for a data track, 0 for audio */
+  int32_t sessionClosed; /* 1 when the track's session is closed */
+} DorvikTrack;
+/* Linux extension: lists the disc's tracks in track order into
+ * tracks[0..capacity-1] and sets *count to the number of tracks the disc
+ * has (which may be more than capacity; tracks may be NULL to ask only the
+ * count). Returns 1, -8 without a device, -15 when the drive is not ready,
+ * 0 when the drive gives no disc information. */
+DORVIK_API int32_t DORVIK_CALL Vuz_GetDiscTracks(DorvikTrack *tracks, int32_t capacity, int32_t *count);
+
 #ifdef __cplusplus
 }
 #endif

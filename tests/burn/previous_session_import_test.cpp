@@ -8,7 +8,7 @@
 #include "burn/previous_session_import.h"
 #include "collection/catalogue.h"
 #include "collection/previous_session_descriptor.h"
-#include "recorded_disc.h"
+#include "support/recorded_disc.h"
 
 namespace dorvik::test {
 namespace {

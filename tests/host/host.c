@@ -23,6 +23,10 @@ int main(void) {
   CHECK(Vuz_IsDeviceReady(), DORVIK_E_NO_DEVICE);
   CHECK(Vuz_SetDevice(0), 1);
   CHECK(Vuz_IsDeviceReady(), 1);
+  DorvikTrack tracks[2];
+  int32_t count = -1;
+  CHECK(Vuz_GetDiscTracks(tracks, 2, &count), DORVIK_E_REFUSED); /* the inert entry holds no disc */
+  CHECK(count, 0);
   CHECK(Vuz_SetDevice(250), DORVIK_E_NO_DEVICE);
   CHECK(Vuz_SetMessageCallback(on_message, NULL), 1);
   CHECK(Vuz_SetMessageHandle(1, 0x401), 1);

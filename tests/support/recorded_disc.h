@@ -48,10 +48,16 @@ inline std::map<std::string, std::string> ReadTree(const std::string& root) {
 
 class RecordedDisc {
  public:
+  // A recorder of its own over the disc file (a new one of that medium when
+  // there is none).
   RecordedDisc(const std::string& path, const std::string& medium) : path_(path), medium_(medium) { Load(); }
+  // A recorder someone else holds (the library's), over the disc file at path.
+  RecordedDisc(Recorder& drive, const std::string& path, const std::string& medium)
+      : path_(path), medium_(medium), external_(&drive) {}
 
   // A new recorder object over the same files, as another process would open them.
   void Load() {
+    if (external_) return;
     recorder_.reset();
     transport_ = std::make_unique<RoutingTransport>();
     std::string error;
@@ -61,7 +67,7 @@ class RecordedDisc {
     recorder_ = std::make_unique<Recorder>(1, transport_.get());
   }
 
-  Recorder& drive() { return *recorder_; }
+  Recorder& drive() { return external_ ? *external_ : *recorder_; }
   const std::string& path() const { return path_; }
 
   // Composes the collection at the next writable address and writes it as
@@ -70,7 +76,7 @@ class RecordedDisc {
   uint32_t WriteSession(FileCollection& collection, bool leaveOpen, const std::string& scratch,
                         uint32_t* sectors = nullptr) {
     int32_t nwa = 0;
-    EXPECT_EQ(0, recorder_->NextWritableAddress(&nwa));
+    EXPECT_EQ(0, drive().NextWritableAddress(&nwa));
     const std::string layout = scratch + "/layout.bcd";
     collection.PrepareForWrite(layout, false, "SESSION");
     iso::ImageComposer composer;
@@ -92,16 +98,16 @@ class RecordedDisc {
     settings.dataBlockType = audio ? 0 : 8;
     settings.multiSession = leaveOpen ? 1 : 0;
     const bool dvd = medium_.rfind("dvd", 0) == 0;
-    ASSERT_EQ(0, recorder_->SetWriteParameters(dvd ? kWritePacket : kWriteTrackAtOnce, settings));
+    ASSERT_EQ(0, drive().SetWriteParameters(dvd ? kWritePacket : kWriteTrackAtOnce, settings));
     const uint32_t blocks = static_cast<uint32_t>((image.size() + 2047) / 2048);
     std::vector<uint8_t> padded(image);
     padded.resize(uint64_t{(blocks + 15) / 16 * 16} * 2048, 0);
     for (uint32_t at = 0; at < blocks; at += 16)
-      ASSERT_EQ(0, recorder_->Write10(start + at, padded.data() + at * 2048ull, 16 * 2048, 16)) << "at " << at;
-    ASSERT_EQ(0, recorder_->SynchronizeCache());
-    ASSERT_EQ(0, recorder_->CloseTrack(0xFF));
+      ASSERT_EQ(0, drive().Write10(start + at, padded.data() + at * 2048ull, 16 * 2048, 16)) << "at " << at;
+    ASSERT_EQ(0, drive().SynchronizeCache());
+    ASSERT_EQ(0, drive().CloseTrack(0xFF));
     if (closeSession) {
-      ASSERT_EQ(0, recorder_->Close(2));
+      ASSERT_EQ(0, drive().Close(2));
     }
   }
 
@@ -119,6 +125,7 @@ class RecordedDisc {
 
  private:
   std::string path_, medium_;
+  Recorder* external_ = nullptr;
   std::unique_ptr<RoutingTransport> transport_;
   std::unique_ptr<Recorder> recorder_;
 };

@@ -1,0 +1,48 @@
+// The disc's sessions and tracks for hosts that list them (a Linux
+// extension).
+#include "api/guard.h"
+#include "api/library.h"
+#include "dorvik.h"
+#include "drive/disc_layout.h"
+
+using dorvik::Guarded;
+using dorvik::Library;
+
+namespace {
+
+constexpr uint8_t kSessionComplete = 3;
+
+int32_t StateCode(dorvik::TrackState state) {
+  switch (state) {
+    case dorvik::TrackState::Open: return DORVIK_TRACK_OPEN;
+    case dorvik::TrackState::Blank: return DORVIK_TRACK_BLANK;
+    default: return DORVIK_TRACK_CLOSED;
+  }
+}
+
+}  // namespace
+
+extern "C" {
+
+DORVIK_API int32_t Vuz_GetDiscTracks(DorvikTrack* tracks, int32_t capacity, int32_t* count) {
+  return Guarded(DORVIK_E_NOT_READY, [&] {
+    if (count) *count = 0;
+    auto* drive = Library::Get().CurrentRecorder();
+    if (!drive) return DORVIK_E_NO_DEVICE;
+    if (drive->IsReady() != 0) return DORVIK_E_NOT_READY;
+    dorvik::DiscLayout layout;
+    if (dorvik::ReadDiscLayout(*drive, layout) != 0) return DORVIK_E_REFUSED;
+    if (count) *count = static_cast<int32_t>(layout.tracks.size());
+    for (size_t i = 0; tracks && i < layout.tracks.size() && static_cast<int64_t>(i) < capacity; ++i) {
+      const auto& t = layout.tracks[i];
+      // Sessions before the last are closed; the last one as the disc says.
+      const bool closed = t.session < layout.sessions || layout.lastSessionState == kSessionComplete;
+      tracks[i] = {static_cast<int32_t>(t.session), static_cast<int32_t>(t.number), static_cast<int32_t>(t.start),
+                   static_cast<int32_t>(t.size),    StateCode(t.state),              t.data ? 1 : 0,
+                   closed ? 1 : 0};
+    }
+    return DORVIK_OK;
+  });
+}
+
+}  // extern "C"
