@@ -23,6 +23,8 @@ struct ImageComposer::Walk {
   platform::LocalTime now;
   // Sectors given to the last file that WriteRecord wrote.
   uint32_t lastFileSectors = 0;
+  // Why WriteRecord last left a file out.
+  LeftOutReason leftOut = LeftOutReason::Unreadable;
 };
 
 // A directory's path as its line of the directory list. The list is read

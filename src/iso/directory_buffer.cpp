@@ -31,7 +31,7 @@ void DirectoryBuffer::Spill() {
     std::string path = ReserveTempFileName();
     if (path.empty()) throw platform::FileError(ENOENT, path, "no temporary name for");
     spillPath_ = path;
-    spill_.Open(path, platform::LargeFile::Mode::Create);
+    spill_.Open(path, platform::LargeFile::Mode::Rewrite);
   }
   spill_.Seek(0, platform::LargeFile::Origin::End);
   spill_.Write(memory_.data(), memory_.size());

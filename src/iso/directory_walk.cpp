@@ -33,20 +33,24 @@ ImageComposer::Sizes ImageComposer::WriteDirectory(Walk& walk, const std::string
 
   for (const platform::DirEntry& entry : platform::ListDirectory(folder)) {
     if (entry.isSymlink) continue;  // the workspace holds no links; never follow one into a loop
+    const std::string entryPath = imagePath + "\\" + entry.name;
     if (entry.isDirectory) {
-      // A folder whose name Joliet cannot carry is left out with everything
-      // in it, here and in the path tables alike.
-      if (!JolietName(entry.name)) continue;
-      const Sizes child = WriteDirectory(walk, folder + platform::kPathSeparator + entry.name,
-                                         imagePath + "\\" + entry.name);
-      WriteRecord(walk, primary, joliet, entry.name, "", RecordKind::Subdirectory,
-                  walk.primaryCursor - child.primary, walk.jolietCursor - child.joliet, child.primary,
-                  child.joliet);
+      // A folder whose name Joliet cannot carry keeps its primary record,
+      // so it and everything in it stay on the disc; only the Joliet tree
+      // goes without it (and the Joliet path tables, which stay in step).
+      const Sizes child = WriteDirectory(walk, folder + platform::kPathSeparator + entry.name, entryPath);
+      if (!WriteRecord(walk, primary, joliet, entry.name, "", RecordKind::Subdirectory,
+                       walk.primaryCursor - child.primary, walk.jolietCursor - child.joliet, child.primary,
+                       child.joliet))
+        Notice({ComposeNotice::Kind::FolderWithoutJolietName, entryPath, "", LeftOutReason::NameNotJoliet});
     } else if (IsCatalogueName(entry.name)) {
       const std::string catalogue = folder + platform::kPathSeparator + entry.name;
       ForEachCatalogueRecord(catalogue, [&](const CatalogueRecord& entry) {
         const std::string& source = entry.source;
-        if (!WriteRecord(walk, primary, joliet, entry.name, source, RecordKind::File, 0, 0, 0, 0)) return;
+        if (!WriteRecord(walk, primary, joliet, entry.name, source, RecordKind::File, 0, 0, 0, 0)) {
+          Notice({ComposeNotice::Kind::FileLeftOut, imagePath + "\\" + entry.name, source, walk.leftOut});
+          return;
+        }
         if (IsSessionDescriptor(source)) return;
         uint8_t record[kDataListRecordSize] = {};
         std::memcpy(record, source.data(), std::min(source.size(), kDataListPathField - 1));
@@ -98,10 +102,14 @@ bool ImageComposer::WriteRecord(Walk& walk, DirectoryBuffer& primary, DirectoryB
     return true;
   }
 
-  // Both names are settled before any sector is given away, so an entry is
-  // either written whole or not at all.
-  const std::optional<std::string> jolietName = JolietName(name);
-  if (!jolietName) return false;
+  // Both names are settled before any sector is given away, so a file is
+  // either written whole or not at all. A folder's primary record goes in
+  // even when its Joliet name cannot.
+  const std::optional<std::string> jolietName = NameFits(name, rules_) ? JolietName(name) : std::nullopt;
+  if (!jolietName && kind == RecordKind::File) {
+    walk.leftOut = LeftOutReason::NameNotJoliet;
+    return false;
+  }
   record.identifier = kind == RecordKind::File ? PrimaryFileName(name) : PrimaryFolderName(name);
 
   uint32_t fileSectors = 0;
@@ -112,24 +120,26 @@ bool ImageComposer::WriteRecord(Walk& walk, DirectoryBuffer& primary, DirectoryB
       record.dataLength = static_cast<uint32_t>(old.size);
       if (old.kind == SessionEntryKind::File) record.date = FullDate(old);
     } else {
-      uint64_t length = 0;
-      try {
-        platform::LargeFile file(source, platform::LargeFile::Mode::Read);
-        length = file.Length();
-      } catch (const platform::FileError&) {
-        return false;  // left out of the image, no sectors taken
+      // Opened without waiting, regular files only: a source replaced by a
+      // pipe or a device since it was added is left out, never waited for.
+      SourceFacts facts;
+      if (const auto refused = InspectSource(source, rules_, facts)) {
+        walk.leftOut = *refused;
+        return false;  // no sectors taken
       }
-      if (length > kLargestSourceFile) return false;
-      fileSectors = std::max<uint32_t>(1, SectorsFor(length));
-      if (fileSectors > UINT32_MAX - fileCursor_) return false;
+      fileSectors = std::max<uint32_t>(1, SectorsFor(facts.length));
+      if (fileSectors > UINT32_MAX - fileCursor_) {
+        walk.leftOut = LeftOutReason::TooLarge;  // past the last sector an image can address
+        return false;
+      }
       record.extent = fileCursor_;
-      record.dataLength = static_cast<uint32_t>(length);
-      const platform::PathInfo info = platform::Stat(source);
-      if (info.exists) PutRecordDate(record.date.data(), platform::ToLocal(info.modified), kRecordDateOffset);
+      record.dataLength = static_cast<uint32_t>(facts.length);
+      PutRecordDate(record.date.data(), platform::ToLocal(facts.modified), kRecordDateOffset);
     }
   }
 
   AppendRecord(primary, EncodeRecord(record));
+  if (!jolietName) return false;  // a folder: in the primary tree only
   if (kind == RecordKind::Subdirectory) {
     record.extent = jolietExtent;
     record.dataLength = jolietSectors * kSectorSize;

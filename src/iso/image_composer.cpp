@@ -68,8 +68,13 @@ void AppendSectors(BufferedWriter& out, const std::string& path) {
 
 }  // namespace
 
-ImageComposer::ImageComposer(UnreadableFileNotifier notifyUnreadable)
-    : notifyUnreadable_(std::move(notifyUnreadable)) {}
+ImageComposer::ImageComposer(UnreadableFileNotifier notifyUnreadable, const ImageRules& rules)
+    : rules_(rules), notifyUnreadable_(std::move(notifyUnreadable)) {}
+
+void ImageComposer::Notice(ComposeNotice notice) {
+  if (notice.kind == ComposeNotice::Kind::FileLeftOut && notifyUnreadable_) notifyUnreadable_(notice.source.c_str());
+  notices_.push_back(std::move(notice));
+}
 
 ImageComposer::~ImageComposer() { DeleteTemporaryFiles(); }
 
@@ -97,6 +102,7 @@ uint32_t ImageComposer::PaddedSize() const {
 bool ImageComposer::Compose(const std::string& layoutPath, uint32_t session, uint32_t track,
                             const std::string& workspaceRoot, uint32_t startAddress) {
   DeleteTemporaryFiles();
+  notices_.clear();
   session_ = session;
   track_ = track;
   layoutPath_ = layoutPath;

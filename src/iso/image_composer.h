@@ -11,7 +11,9 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "collection/image_rules.h"
 #include "platform/clock.h"
 #include "platform/large_file.h"
 
@@ -37,17 +39,30 @@ inline constexpr size_t kDataListRecordSize = kDataListPathField + 4;
 // eight zero sectors.
 inline constexpr uint32_t kHeadGapSectors = 27;
 
-// Files of this size or more cannot be described by 32-bit data lengths.
-inline constexpr uint64_t kLargestSourceFile = (uint64_t{1} << 32) - 1;
-
-// Told the source path of a collection file that cannot be read while the
-// image is streamed (once per file); the layer that knows the host passes
-// the message on.
+// Told the source path of every collection file that does not reach the
+// disc whole: left out when the image is composed (unreadable, not a
+// regular file, too large, or a name the layout cannot write), or found
+// unreadable while the image is streamed. Once per file; the layer that
+// knows the host passes the message on.
 using UnreadableFileNotifier = std::function<void(const char* path)>;
+
+// What Compose found worth telling about the collection, in walk order.
+struct ComposeNotice {
+  enum class Kind {
+    FileLeftOut,             // no record in either tree, no sectors
+    FolderWithoutJolietName  // kept, with its subtree, in the primary tree only
+  };
+  Kind kind = Kind::FileLeftOut;
+  std::string discPath;  // "\A\B\name"
+  std::string source;    // the record's source field (files)
+  LeftOutReason reason = LeftOutReason::Unreadable;  // files
+};
 
 class ImageComposer {
  public:
-  explicit ImageComposer(UnreadableFileNotifier notifyUnreadable = {});
+  // rules: what the layout carries of the collection (the classic layout's
+  // unless a layout says otherwise).
+  explicit ImageComposer(UnreadableFileNotifier notifyUnreadable = {}, const ImageRules& rules = kClassicRules);
   ~ImageComposer();
   ImageComposer(const ImageComposer&) = delete;
   ImageComposer& operator=(const ImageComposer&) = delete;
@@ -65,6 +80,9 @@ class ImageComposer {
   void ReadNextSector(uint8_t* buffer, uint32_t length);
   std::string CurrentSourcePath() const { return currentSource_; }
 
+  // What the last Compose left out or kept only in part.
+  const std::vector<ComposeNotice>& Notices() const { return notices_; }
+
  private:
   struct Sizes {
     uint32_t primary = 0;
@@ -73,6 +91,7 @@ class ImageComposer {
   struct Walk;  // the open files of one directory walk
 
   Sizes WriteDirectory(Walk& walk, const std::string& folder, const std::string& imagePath);
+  void Notice(ComposeNotice notice);
   bool WriteRecord(Walk& walk, DirectoryBuffer& primary, DirectoryBuffer& joliet, const std::string& name,
                    const std::string& source, RecordKind kind, uint32_t primaryExtent, uint32_t jolietExtent,
                    uint32_t primarySectors, uint32_t jolietSectors);
@@ -98,6 +117,8 @@ class ImageComposer {
     kTempFileCount
   };
 
+  ImageRules rules_;
+  std::vector<ComposeNotice> notices_;
   uint32_t session_ = 0;
   uint32_t track_ = 0;
   std::string layoutPath_;

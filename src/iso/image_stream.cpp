@@ -51,10 +51,11 @@ void ImageComposer::ReadNextSector(uint8_t* buffer, uint32_t length) {
   if (fileSectorsLeft_ == 0 && !NextDataFile()) return;
 
   // Every file takes exactly the sectors Compose gave it: what cannot be
-  // read (a vanished or shrunk file) stays zero, what grew is cut, so the
-  // files after it stay on their extents.
+  // read (a vanished or shrunk file, or one replaced by a pipe or a device,
+  // which is never waited for) stays zero, what grew is cut, so the files
+  // after it stay on their extents.
   try {
-    platform::LargeFile file(currentSource_, platform::LargeFile::Mode::Read);
+    platform::LargeFile file(currentSource_, platform::LargeFile::Mode::ReadRegular);
     file.Seek(static_cast<int64_t>(fileOffset_));
     file.Read(buffer, wanted);
   } catch (const platform::FileError&) {

@@ -60,38 +60,53 @@ bool ImageComposer::WritePathTables() {
   primaryM.Create(temp_[kPrimaryM]);
   jolietL.Create(temp_[kJolietL]);
   jolietM.Create(temp_[kJolietM]);
-  auto writeRecords = [&](const std::string& primaryId, const std::string& jolietId, Extents extents,
-                          uint32_t parent) {
+  // Directory numbers are positions in a table. A folder without a Joliet
+  // name has primary records only, so the Joliet tables leave it out with
+  // its subtree (which the Joliet tree cannot reach either) and count their
+  // own records: each table's parent numbers stay true to that table.
+  auto number16 = [](uint32_t n) {
     // Numbers past 16 bits cannot be written; such a table names the last
     // representable directory as parent, which readers of the trees ignore.
-    const auto number = static_cast<uint16_t>(std::min<uint32_t>(parent, 0xFFFF));
-    primaryL.Write(EncodePathTableRecord(primaryId, extents.first, number, false));
-    primaryM.Write(EncodePathTableRecord(primaryId, extents.first, number, true));
-    jolietL.Write(EncodePathTableRecord(jolietId, extents.second, number, false));
-    jolietM.Write(EncodePathTableRecord(jolietId, extents.second, number, true));
+    return static_cast<uint16_t>(std::min<uint32_t>(n, 0xFFFF));
+  };
+  auto writePrimary = [&](const std::string& id, uint32_t extent, uint32_t parent) {
+    primaryL.Write(EncodePathTableRecord(id, extent, number16(parent), false));
+    primaryM.Write(EncodePathTableRecord(id, extent, number16(parent), true));
+  };
+  auto writeJoliet = [&](const std::string& id, uint32_t extent, uint32_t parent) {
+    jolietL.Write(EncodePathTableRecord(id, extent, number16(parent), false));
+    jolietM.Write(EncodePathTableRecord(id, extent, number16(parent), true));
   };
 
   const std::string rootId(1, '\0');
-  writeRecords(rootId, rootId, extentsOf("\\"), 1);
+  const Extents root = extentsOf("\\");
+  writePrimary(rootId, root.first, 1);
+  writeJoliet(rootId, root.second, 1);
 
   struct Pending {
     std::string folder;
     std::string imagePath;
     uint32_t number;
+    uint32_t jolietNumber;  // 0: not in the Joliet tree
   };
-  std::deque<Pending> queue{{workspaceRoot_, "", 1}};
-  uint32_t counter = 1;
+  std::deque<Pending> queue{{workspaceRoot_, "", 1, 1}};
+  uint32_t counter = 1, jolietCounter = 1;
   while (!queue.empty()) {
     const Pending parent = std::move(queue.front());
     queue.pop_front();
     for (const platform::DirEntry& entry : platform::ListDirectory(parent.folder)) {
       if (!entry.isDirectory || entry.isSymlink) continue;
-      const std::optional<std::string> jolietId = JolietName(entry.name);
-      if (!jolietId) continue;  // left out of the directory tree as well
       const std::string imagePath = parent.imagePath + "\\" + entry.name;
-      writeRecords(PrimaryFolderName(entry.name), *jolietId, extentsOf(imagePath), parent.number);
-      ++counter;
-      queue.push_back({parent.folder + platform::kPathSeparator + entry.name, imagePath, counter});
+      const Extents extents = extentsOf(imagePath);
+      writePrimary(PrimaryFolderName(entry.name), extents.first, parent.number);
+      uint32_t jolietNumber = 0;
+      const std::optional<std::string> jolietId =
+          parent.jolietNumber && NameFits(entry.name, rules_) ? JolietName(entry.name) : std::nullopt;
+      if (jolietId) {
+        writeJoliet(*jolietId, extents.second, parent.jolietNumber);
+        jolietNumber = ++jolietCounter;
+      }
+      queue.push_back({parent.folder + platform::kPathSeparator + entry.name, imagePath, ++counter, jolietNumber});
     }
   }
   primaryL.Close();

@@ -11,7 +11,7 @@ BufferedWriter::~BufferedWriter() {
 }
 
 void BufferedWriter::Create(const std::string& path) {
-  file_.Open(path, LargeFile::Mode::Create);
+  file_.Open(path, LargeFile::Mode::Rewrite);
   buffer_.clear();
   buffer_.reserve(kWriterBufferSize);
 }
@@ -26,6 +26,13 @@ void BufferedWriter::WriteZeros(size_t length) {
   if (buffer_.size() >= kWriterBufferSize) Flush();
 }
 
+void BufferedWriter::Overwrite(uint64_t offset, const void* data, size_t length) {
+  Flush();
+  file_.Seek(static_cast<int64_t>(offset));
+  file_.Write(data, length);
+  file_.Seek(0, LargeFile::Origin::End);
+}
+
 void BufferedWriter::Flush() {
   if (buffer_.empty() || !file_.IsOpen()) return;
   file_.Write(buffer_.data(), buffer_.size());
@@ -38,4 +45,4 @@ void BufferedWriter::Close() {
   file_.Close();
 }
 
-}  // namespace dorvik::iso
+}  // namespace dorvik::platform

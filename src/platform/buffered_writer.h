@@ -15,11 +15,16 @@ class BufferedWriter {
   BufferedWriter(const BufferedWriter&) = delete;
   BufferedWriter& operator=(const BufferedWriter&) = delete;
 
-  // Creates (or truncates) the file. Throws FileError.
+  // Starts the file empty: a file of ours (a reserved temporary name) is
+  // truncated in place, a missing one created exclusively; links, other
+  // people's files and anything but a regular file are refused
+  // (LargeFile::Mode::Rewrite). Throws FileError.
   void Create(const std::string& path);
   void Write(const void* data, size_t length);
   void Write(const std::string& text) { Write(text.data(), text.size()); }
   void WriteZeros(size_t length);
+  // Replaces bytes already written (flushed first), then goes on appending.
+  void Overwrite(uint64_t offset, const void* data, size_t length);
   // Flushes and closes; throws when the last bytes cannot be written.
   void Close();
 
@@ -31,4 +36,4 @@ class BufferedWriter {
 
 inline constexpr size_t kWriterBufferSize = 64 * 1024;
 
-}  // namespace dorvik::iso
+}  // namespace dorvik::platform

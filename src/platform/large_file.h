@@ -1,7 +1,14 @@
 #pragma once
 // A file addressed with 64-bit offsets. Every failure throws FileError so
 // readers can treat any of them as "the file cannot be read".
+//
+// Opening never waits: a named pipe without a writer, or a file under a
+// lease, fails at once instead of blocking the caller. Pipes and sockets,
+// which have no length and no offsets, are refused in every mode. What is
+// refused for its kind fails with EISDIR (a folder), ESPIPE (a pipe or a
+// socket) or ENODEV (a device where only a regular file will do).
 #include <cstdint>
+#include <ctime>
 #include <stdexcept>
 #include <string>
 
@@ -22,10 +29,20 @@ class LargeFile {
  public:
   enum class Mode {
     Read,
+    // Read-only, and only a regular file: what the image reads of the
+    // collection must end and never wait, so devices are refused as well.
+    ReadRegular,
     ReadWrite,
     Create /* read-write, truncated or new */,
     Append,
-    CreateNew /* read-write, fails when the file exists: reserves a name */
+    // Read-write, fails when the file exists: reserves a name. Private to
+    // its owner (mode 0600).
+    CreateNew,
+    // A file of ours rewritten from empty: an existing file is truncated in
+    // place, never unlinked and made anew, and only when it is a regular
+    // file of this user reached without a link; a missing one is created
+    // exclusively (0600). So a reserved name in a shared folder stays ours.
+    Rewrite
   };
   enum class Origin { Begin, Current, End };
 
@@ -47,12 +64,19 @@ class LargeFile {
   void Write(const void* buffer, size_t length);
   uint64_t Seek(int64_t offset, Origin origin = Origin::Begin);
   uint64_t Length() const;
+  // Last modification, seconds since the epoch (UTC).
+  std::time_t Modified() const;
   void SetLength(uint64_t length);
   void LockRange(uint64_t offset, uint64_t length);
   void UnlockRange(uint64_t offset, uint64_t length);
   void Flush();
 
  private:
+  friend class Folder;
+  // Opens name relative to the folder descriptor dirFd (AT_FDCWD for plain
+  // paths); shownPath names the file in errors. Strict: a link as the last
+  // component, and anything but a regular file, is refused in every mode.
+  void OpenAt(int dirFd, const std::string& name, const std::string& shownPath, Mode mode, bool strict);
   [[noreturn]] void Fail(const char* what) const;
   int fd_ = -1;
   std::string path_;

@@ -12,6 +12,7 @@
 #include "iso/image_composer.h"
 #include "collection/previous_session_descriptor.h"
 #include "support/library_fixture.h"
+#include "support/pipe_guard.h"
 
 namespace dorvik::test {
 namespace {
@@ -245,31 +246,81 @@ TEST(ImageStream, UnreadableFileIsReportedAndLaterFilesKeepTheirExtents) {
   EXPECT_EQ("LAST", std::string(f + 5 * 2048, f + 5 * 2048 + 4)) << "the last file stays on its extent";
 }
 
-TEST(ComposedLayout, UnusableEntriesAndLayoutsAreLeftOut) {
+// Whatever does not reach the disc reaches the host instead: one message
+// per file, in walk order, with the path it was added from.
+TEST(ComposedLayout, FilesLeftOutAreToldAndFoldersWithoutJolietNamesStay) {
   HandWorkspace workspace;
   const std::string huge = workspace.Source("huge", "");
-  std::filesystem::resize_file(huge, uint64_t{1} << 32);  // sparse: 4 GiB
+  std::filesystem::resize_file(huge, uint64_t{1} << 32);  // sparse: 4 GiB, as a folder walk may find it
+  const std::string missing = workspace.root / "missing", emoji = workspace.Source("e", "emoji"),
+                    latin1 = workspace.Source("l", "latin");
   workspace.Record("", huge, "huge.bin");
-  workspace.Record("", workspace.root / "missing", "missing.bin");
-  workspace.Record("", workspace.Source("e", "emoji"), "smile\xf0\x9f\x98\x80.txt");
-  workspace.Folder("bad\xff" "folder/inner");
+  workspace.Record("", missing, "missing.bin");
+  workspace.Record("", emoji, "smile\xf0\x9f\x98\x80.txt");  // beyond UCS-2
+  workspace.Record("", latin1, "caf\xe9.txt");                 // not UTF-8
   workspace.Record("", workspace.Source("ok", "fine"), "ok.txt");
+  workspace.Record("bad\xff" "folder/inner", workspace.Source("in", "inside"), "in.txt");
+  std::vector<std::string> told;
+  iso::ImageComposer composer([&told](const char* path) { told.push_back(path); });
+  ASSERT_TRUE(composer.Compose(workspace.Layout(), 1, 1, workspace.root.Path(), 0));
   ComposedImage image(workspace, 0, "\xc3\x84\xc3\x84\xc3\x84\xc3\x84\xc3\x84\xc3\x84\xc3\x84");  // 14 bytes
   ASSERT_TRUE(image.ok);
+  EXPECT_EQ((std::vector<std::string>{huge, missing, emoji, latin1}), told);
+  ASSERT_EQ(5u, composer.Notices().size());
+  EXPECT_EQ("\\bad\xff" "folder", composer.Notices()[0].discPath);
+  EXPECT_EQ(iso::ComposeNotice::Kind::FolderWithoutJolietName, composer.Notices()[0].kind);
+  EXPECT_EQ(LeftOutReason::TooLarge, composer.Notices()[1].reason);
+  EXPECT_EQ(LeftOutReason::Unreadable, composer.Notices()[2].reason);
+  EXPECT_EQ(LeftOutReason::NameNotJoliet, composer.Notices()[4].reason);
+
+  // The folder keeps its primary records and its subtree, data included;
+  // only the Joliet tree and tables go without it, and stay consistent.
+  const auto root = Root(image, false), jolietRoot = Root(image, true);
+  EXPECT_EQ(4u, root.size()) << "'.', '..', the folder and ok.txt";
+  EXPECT_EQ(3u, jolietRoot.size()) << "'.', '..' and ok.txt";
+  const auto in = Find(Open(image, Find(Open(image, Find(root, "bad\xff" "fo~1")), "inner")), "in.txt");
+  EXPECT_EQ(0, std::memcmp(image.Sector(in.extent), "inside", 6));
+  EXPECT_EQ(0, std::memcmp(image.Sector(Find(root, "ok.txt").extent), "fine", 4));
+  EXPECT_EQ(image.FirstFileSector() + 2, Le32(image.Sector(16) + 80)) << "two files' data, nothing for the rest";
+  const auto primaryTable = ReadPathTable(image.Sector(Le32(image.Sector(16) + 140)), false);
+  ASSERT_EQ(3u, primaryTable.size());
+  EXPECT_EQ(2u, primaryTable[2].parent) << "inner under the folder";
+  EXPECT_EQ(1u, ReadPathTable(image.Sector(Le32(image.Sector(17) + 140)), false).size());
+
   // The label's 13th byte would split a character: both trees keep the six whole ones.
   EXPECT_EQ(std::string(12, '\0'), std::string(reinterpret_cast<const char*>(image.Sector(16) + 40 + 12), 12));
   EXPECT_EQ(Ucs2("\xc4\xc4\xc4\xc4\xc4\xc4") + std::string(4, '\0'), std::string(reinterpret_cast<const char*>(image.Sector(17) + 40), 16));
-  const auto root = Root(image, false);
-  EXPECT_EQ(3u, root.size()) << "only '.', '..' and ok.txt";
-  EXPECT_EQ(image.FirstFileSector(), Find(root, "ok.txt").extent);
-  EXPECT_EQ(0, std::memcmp(image.Sector(image.FirstFileSector()), "fine", 4));
-  EXPECT_EQ(1u, ReadPathTable(image.Sector(Le32(image.Sector(16) + 140)), false).size());
   // A missing or short layout file gives no image.
-  iso::ImageComposer composer;
   EXPECT_FALSE(composer.Compose(workspace.root / "none.bcd", 1, 1, workspace.root.Path(), 0));
   EXPECT_FALSE(composer.Compose(workspace.Source("short.bcd", std::string(100, '\0')), 1, 1, workspace.root.Path(), 0));
 }
 
+// A catalogued file replaced by a pipe (or a device) is never waited for,
+// neither while composing nor while streaming.
+TEST(ComposedLayout, SourcesThatAreNoRegularFilesAreToldNotWaitedFor) {
+  HandWorkspace workspace;
+  PipeGuard early(workspace.sources / "early");
+  ASSERT_TRUE(early.Made());
+  const std::string late = workspace.Source("late", std::string(3000, 'l'));
+  workspace.Record("", workspace.sources / "early", "early");
+  workspace.Record("", "/dev/zero", "zero");
+  workspace.Record("", late, "late");
+  workspace.Record("", workspace.Source("last", "LAST"), "last");
+  std::vector<std::string> told;
+  iso::ImageComposer composer([&told](const char* path) { told.push_back(path); });
+  ASSERT_TRUE(composer.Compose(workspace.Layout(), 1, 1, workspace.root.Path(), 0));
+  EXPECT_EQ((std::vector<std::string>{workspace.sources / "early", "/dev/zero"}), told);
+  EXPECT_EQ(LeftOutReason::NotRegularFile, composer.Notices().at(0).reason);
+
+  std::filesystem::remove(late);
+  PipeGuard lateGuard(late);
+  std::vector<uint8_t> image(composer.PaddedSize() * 2048ull);
+  for (size_t at = 0; at < image.size(); at += 2048) composer.ReadNextSector(image.data() + at, 2048);
+  EXPECT_FALSE(early.Released() || lateGuard.Released()) << "something waited on a pipe";
+  EXPECT_EQ((std::vector<std::string>{workspace.sources / "early", "/dev/zero", late}), told);
+  const uint8_t* f = image.data() + FirstFileSector(image.data() + 17 * 2048) * 2048ull;
+  EXPECT_EQ("LAST", std::string(f + 2 * 2048, f + 2 * 2048 + 4)) << "the file after it stays on its extent";
+}
 
 // The smallest image: descriptors, root directories and path tables, dated
 // by SOURCE_DATE_EPOCH.

@@ -30,24 +30,64 @@ LargeFile& LargeFile::operator=(LargeFile&& other) noexcept {
 
 void LargeFile::Fail(const char* what) const { throw FileError(errno, path_, what); }
 
-void LargeFile::Open(const std::string& path, Mode mode) {
-  Close();
-  path_ = path;
-  int flags = O_CLOEXEC;
+void LargeFile::Open(const std::string& path, Mode mode) { OpenAt(AT_FDCWD, path, path, mode, false); }
+
+namespace {
+
+// The descriptor for a mode, or -1 with errno set. O_NONBLOCK keeps the
+// open itself from waiting (pipes, leases); it is cleared again afterwards.
+int OpenDescriptor(int dirFd, const char* name, LargeFile::Mode mode, bool noFollow) {
+  using Mode = LargeFile::Mode;
+  int flags = O_CLOEXEC | O_NONBLOCK | (noFollow ? O_NOFOLLOW : 0);
   switch (mode) {
-    case Mode::Read: flags |= O_RDONLY; break;
-    case Mode::ReadWrite: flags |= O_RDWR; break;
-    case Mode::Create: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
-    case Mode::Append: flags |= O_WRONLY | O_CREAT | O_APPEND; break;
-    case Mode::CreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
+    case Mode::Read:
+    case Mode::ReadRegular: return ::openat(dirFd, name, flags | O_RDONLY);
+    case Mode::ReadWrite: return ::openat(dirFd, name, flags | O_RDWR);
+    case Mode::Create: return ::openat(dirFd, name, flags | O_RDWR | O_CREAT | O_TRUNC, 0644);
+    case Mode::Append: return ::openat(dirFd, name, flags | O_WRONLY | O_CREAT | O_APPEND, 0644);
+    case Mode::CreateNew: return ::openat(dirFd, name, flags | O_RDWR | O_CREAT | O_EXCL, 0600);
+    case Mode::Rewrite: {
+      // Truncation waits until the file is known to be ours (below).
+      const int fd = ::openat(dirFd, name, flags | O_NOFOLLOW | O_RDWR);
+      // Missing: made exclusively, so whatever appears meanwhile is refused.
+      if (fd >= 0 || errno != ENOENT) return fd;
+      return ::openat(dirFd, name, flags | O_NOFOLLOW | O_RDWR | O_CREAT | O_EXCL, 0600);
+    }
   }
-  fd_ = ::open(path.c_str(), flags, 0644);
+  errno = EINVAL;
+  return -1;
+}
+
+// errno for what a mode refuses to open, or 0 when the file may be used.
+int Refusal(const struct stat& st, LargeFile::Mode mode, bool strict) {
+  if (S_ISDIR(st.st_mode)) return EISDIR;
+  if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) return ESPIPE;  // no offsets, no length
+  if (S_ISREG(st.st_mode)) {
+    // A second name for the file (a hard link planted under ours) would let
+    // the truncation reach a file we never meant to touch.
+    if (mode == LargeFile::Mode::Rewrite && (st.st_uid != ::geteuid() || st.st_nlink != 1)) return EPERM;
+    return 0;
+  }
+  // Devices: fine for an output or an image, never for what the image reads
+  // of the collection or for a file of ours.
+  return strict || mode == LargeFile::Mode::ReadRegular || mode == LargeFile::Mode::Rewrite ? ENODEV : 0;
+}
+
+}  // namespace
+
+void LargeFile::OpenAt(int dirFd, const std::string& name, const std::string& shownPath, Mode mode, bool strict) {
+  Close();
+  path_ = shownPath;
+  fd_ = OpenDescriptor(dirFd, name.c_str(), mode, strict);
   if (fd_ < 0) Fail("cannot open");
   struct stat st {};
-  if (::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
+  int refused = ::fstat(fd_, &st) != 0 ? errno : Refusal(st, mode, strict);
+  if (refused == 0 && ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK) != 0) refused = errno;
+  if (refused == 0 && mode == Mode::Rewrite && ::ftruncate(fd_, 0) != 0) refused = errno;
+  if (refused != 0) {
     ::close(fd_);
     fd_ = -1;
-    errno = EISDIR;
+    errno = refused;
     Fail("cannot open");
   }
 }
@@ -96,6 +136,12 @@ uint64_t LargeFile::Length() const {
   struct stat st {};
   if (::fstat(fd_, &st) != 0) Fail("cannot query");
   return static_cast<uint64_t>(st.st_size);
+}
+
+std::time_t LargeFile::Modified() const {
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0) Fail("cannot query");
+  return st.st_mtime;
 }
 
 void LargeFile::SetLength(uint64_t length) {
