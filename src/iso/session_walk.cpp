@@ -80,7 +80,7 @@ class Walker {
     if (root.extent == 0 || root.extent > INT32_MAX || root.length == 0 || !Inside(root.extent, root.length))
       return false;
     auto frame = std::make_unique<Frame>();
-    frame->path = "\\";
+    frame->path.assign(1, '\\');  // the root
     if (!Open(*frame, static_cast<uint32_t>(root.extent), root.length, true)) return false;
     const uint8_t* self = frame->buffer.data() + frame->position;
     if (frame->position + kSmallestRecord > frame->end || self[0] < kSmallestRecord || self[32] != 1 || self[33] != 0 ||
