@@ -51,6 +51,10 @@ int Drive::ReadToc(uint8_t* buffer, uint32_t length, uint8_t format, uint8_t num
   // ATAPI drives of the older command set take the format from the top
   // bits of the last byte and ignore byte 2; others ignore those bits.
   if ((format & 0x0F) <= 2) cdb[9] = static_cast<uint8_t>((format & 0x0F) << 6);
+  // Full-TOC addresses are MSF whatever the MSF bit says, and the parsers
+  // read them so; QEMU's drives honour the bit and otherwise put a 32-bit
+  // LBA where the lead-out's time belongs.
+  if ((format & 0x0F) == 2) cdb[1] = 0x02;
   const int r = Send(cdb, 10, buffer, n, DirIn, kLongTimeoutMs);
   if (r == 0 && n >= 4) KeepDeclared(buffer, n, std::max<uint32_t>(4, 2u + Be16(buffer)));
   return r;

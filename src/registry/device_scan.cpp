@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 
 #include "emulator/virtual_recorder_factory.h"
 #include "platform/files.h"
@@ -37,9 +38,12 @@ std::vector<VirtualDriveSpec> ParseVirtualDrives(const std::string& text) {
 }
 
 std::vector<std::string> ListOpticalDeviceNodes(const std::string& devDirectory) {
+  // Names only: the nodes are block devices, which the platform's folder
+  // listing (made for collecting files) leaves out.
   std::vector<std::pair<unsigned long, std::string>> found;
-  for (const auto& entry : platform::ListDirectory(devDirectory)) {
-    const std::string& n = entry.name;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(devDirectory, ec)) {
+    const std::string n = entry.path().filename().string();
     if (n.size() < 3 || n.compare(0, 2, "sr") != 0) continue;
     if (!std::all_of(n.begin() + 2, n.end(), [](char c) { return c >= '0' && c <= '9'; })) continue;
     found.emplace_back(std::strtoul(n.c_str() + 2, nullptr, 10), devDirectory + "/" + n);

@@ -72,7 +72,7 @@ TEST(TrackInfoFromToc, MultiSessionFullTocByNumberAndAddress) {
   EXPECT_EQ(Start(r), 0u);
   EXPECT_EQ(Size(r), 20000u);  // up to its session's lead-out, not to track 2
   EXPECT_EQ(d.t.CommandsWith(0x43).size(), 2u);
-  EXPECT_EQ(d.t.commands[0].cdb, (Bytes{0x43, 0, 0x02, 0, 0, 0, 0, 0x08, 0x00, 0x80}));
+  EXPECT_EQ(d.t.commands[0].cdb, (Bytes{0x43, 0x02, 0x02, 0, 0, 0, 0, 0x08, 0x00, 0x80}));
   EXPECT_EQ(d.t.commands[0].timeoutMs, 60000u);
 
   ASSERT_EQ(d.r->TrackInfoFromToc(r, 1, 2), 0);
@@ -162,10 +162,15 @@ TEST(FreeBlocks, PressedCdIsMeasuredFromTheFullTocWhereverTheDriveReadsItsFormat
     d.t.SetDefault(0x51, Data(complete));
     d.t.SetDefault(0x52, Refused());
     d.t.SetDefault(0xBE, Refused());
+    // Like QEMU, the drive gives the full TOC's lead-out as a 32-bit LBA
+    // unless the MSF bit asks for time.
+    Bytes lbaForm = full;
+    PutBe32(lbaForm.data() + 4 + 2 * 11 + 7, 608);
     d.t.responder = [&](const RecordedCommand& c) -> std::optional<ScriptedAnswer> {
       if (c.opcode() != 0x43) return std::nullopt;
       const uint8_t format = formatInLastByte ? c.cdb[9] >> 6 : c.cdb[2] & 0x0F;
-      return Data(format == 2 ? full : formatted);
+      if (format != 2) return Data(formatted);
+      return Data((c.cdb[1] & 0x02) ? full : lbaForm);
     };
     uint32_t n = 0;
     EXPECT_TRUE(d.r->FreeBlocks(&n));
