@@ -134,5 +134,18 @@ TEST(Text, Ucs2ConversionRefusesWhatJolietCannotHold) {
   EXPECT_EQ(ToUcs2("\xed\xa0\x80"), std::nullopt);       // surrogate
 }
 
+TEST(Text, LenientDecodingGivesEveryByteStringASpelling) {
+  const char32_t r = kReplacementCharacter;
+  EXPECT_EQ(DecodeUtf8Leniently("A\xc3\xa9\xf0\x9f\x98\x80"), std::u32string(U"A\u00e9\U0001F600"));
+  // Each byte that starts no well-formed sequence is one replacement, and
+  // the bytes after it are read afresh.
+  EXPECT_EQ(DecodeUtf8Leniently("caf\xe9.txt"), (std::u32string{U'c', U'a', U'f', r, U'.', U't', U'x', U't'}));
+  EXPECT_EQ(DecodeUtf8Leniently("\xc0\xaf" "a"), (std::u32string{r, r, U'a'}));      // overlong
+  EXPECT_EQ(DecodeUtf8Leniently("\xed\xa0\x80"), (std::u32string{r, r, r}));         // encoded surrogate
+  EXPECT_EQ(DecodeUtf8Leniently("\xe2\x82"), (std::u32string{r, r}));                 // cut short
+  EXPECT_EQ(DecodeUtf8Leniently("\xf4\x90\x80\x80"), (std::u32string{r, r, r, r}));  // past U+10FFFF
+  EXPECT_EQ(ToUtf16(U"a\U0001F600\uFFFD"), std::u16string(u"a\xD83D\xDE00\xFFFD"));
+}
+
 }  // namespace
 }  // namespace dorvik::platform

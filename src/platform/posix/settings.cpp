@@ -12,6 +12,7 @@ const char* VariableOf(Setting s) {
     case Setting::WriteLog: return "DORVIK_WRITE_LOG";
     case Setting::WriteType: return "DORVIK_WRITE_TYPE";
     case Setting::TempFile: return "DORVIK_TEMP_FILE";
+    case Setting::IsoLayout: return "DORVIK_ISO_LAYOUT";
   }
   return "";
 }
