@@ -23,6 +23,7 @@ namespace dorvik::cli {
 
 const char kImageUsage[] =
     "usage: dorvik image OUT.iso SOURCE... [--label L] [--playlist] [--mp3-only] [--start LBA]\n"
+    "                    [--layout classic|interchange]\n"
     "\n"
     "Adds each SOURCE (file or folder) to the root of a new collection, composes\n"
     "its ISO 9660 image with Joliet names and writes every sector of the padded\n"
@@ -33,7 +34,11 @@ const char kImageUsage[] =
     "  --mp3-only   take only .mp3 files from the sources\n"
     "  --start LBA  lay the track out for this start sector (an appended\n"
     "               session); OUT.iso then holds the track alone, meant to\n"
-    "               stand at byte LBA*2048 of a disc image\n";
+    "               stand at byte LBA*2048 of a disc image\n"
+    "  --layout L   classic: the layout this library has always written;\n"
+    "               interchange: unique 8.3 names, ordered for every reader,\n"
+    "               files of 4 GiB or more in several extents. Default: the\n"
+    "               DORVIK_ISO_LAYOUT setting, else classic\n";
 
 namespace {
 
@@ -47,6 +52,7 @@ struct ImageOptions {
   bool playlist = false;
   bool mp3Only = false;
   uint32_t start = 0;
+  iso::IsoLayout layout = iso::ConfiguredIsoLayout();
 };
 
 std::optional<uint32_t> ParseLba(const std::string& text) {
@@ -96,6 +102,11 @@ std::optional<ImageOptions> Parse(const std::vector<std::string>& args, int& err
       auto lba = v ? ParseLba(*v) : std::nullopt;
       if (!lba) return error = UsageError("--start needs a sector number"), std::nullopt;
       o.start = *lba;
+    } else if (flag == "--layout") {
+      auto v = value();
+      auto layout = v ? iso::ParseIsoLayout(*v) : std::nullopt;
+      if (!layout) return error = UsageError("--layout needs classic or interchange"), std::nullopt;
+      o.layout = *layout;
     } else {
       return error = UsageError("unknown option " + a), std::nullopt;
     }
@@ -112,18 +123,26 @@ void ReportUnreadable(void*, uint32_t, uint32_t, uint32_t wParam, const char* pa
 }
 
 // Streams the whole track into the output file; throws platform::FileError.
+// Blocks of zeros are skipped and left as holes, so the image of a sparse
+// source (or of the padding) takes no room it does not need.
 void WriteTrack(iso::ImageComposer& composer, uint32_t sectors, const std::string& output) {
   platform::LargeFile out(output, platform::LargeFile::Mode::Create);
   std::vector<uint8_t> block(size_t{kSectorsPerWrite} * iso::kSectorSize);
+  const std::vector<uint8_t> zeros(block.size(), 0);
   ProgressBar progress(stdout, sectors);
   for (uint32_t done = 0; done < sectors;) {
     const uint32_t n = std::min(kSectorsPerWrite, sectors - done);
+    const size_t bytes = size_t{n} * iso::kSectorSize;
     std::fill(block.begin(), block.end(), 0);
-    for (uint32_t i = 0; i < n; ++i) composer.ReadNextSector(block.data() + size_t{i} * iso::kSectorSize, iso::kSectorSize);
-    out.Write(block.data(), size_t{n} * iso::kSectorSize);
+    composer.ReadNextSectors(block.data(), n);
+    if (std::memcmp(block.data(), zeros.data(), bytes) == 0)
+      out.Seek(static_cast<int64_t>(bytes), platform::LargeFile::Origin::Current);
+    else
+      out.Write(block.data(), bytes);
     done += n;
     progress.Update(done);
   }
+  out.SetLength(uint64_t{sectors} * iso::kSectorSize);
   out.Close();
   progress.Finish();
 }
@@ -152,7 +171,7 @@ int Run(const ImageOptions& o) {
 
   int result = kExitOk;
   {
-    iso::ImageComposer composer(&NotifyUnreadableFile);
+    iso::ImageComposer composer(&NotifyUnreadableFile, o.layout);
     if (!composer.Compose(layout, 1, 1, collection.GetWorkspacePath(), o.start)) {
       std::fprintf(stderr, "dorvik image: the image could not be composed\n");
       result = kExitFailed;

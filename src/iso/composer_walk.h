@@ -27,6 +27,10 @@ struct ImageComposer::Walk {
   LeftOutReason leftOut = LeftOutReason::Unreadable;
 };
 
+// The volume label: up to 13 bytes at offset 5 of the layout file, ending
+// at the first NUL; empty when the file cannot be read.
+std::string ReadVolumeLabel(const std::string& layoutPath);
+
 // A directory's path as its line of the directory list. The list is read
 // line by line, and a folder name may hold a line break on this platform,
 // which would shift every later entry; line breaks and the escape character

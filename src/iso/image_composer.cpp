@@ -35,18 +35,6 @@ bool LayoutFileReadable(const std::string& path) {
   }
 }
 
-std::string ReadVolumeLabel(const std::string& path) {
-  try {
-    platform::LargeFile layout(path, platform::LargeFile::Mode::Read);
-    char label[13] = {};
-    layout.Seek(5);
-    const size_t n = layout.Read(label, sizeof label);
-    return std::string(label, strnlen(label, n));
-  } catch (const platform::FileError&) {
-    return {};
-  }
-}
-
 uint32_t FileSectors(const std::string& path) {
   const platform::PathInfo info = platform::Stat(path);
   return info.exists ? SectorsFor(info.size) : 0;
@@ -68,8 +56,20 @@ void AppendSectors(BufferedWriter& out, const std::string& path) {
 
 }  // namespace
 
-ImageComposer::ImageComposer(UnreadableFileNotifier notifyUnreadable, const ImageRules& rules)
-    : rules_(rules), notifyUnreadable_(std::move(notifyUnreadable)) {}
+std::string ReadVolumeLabel(const std::string& path) {
+  try {
+    platform::LargeFile layout(path, platform::LargeFile::Mode::Read);
+    char label[13] = {};
+    layout.Seek(5);
+    const size_t n = layout.Read(label, sizeof label);
+    return std::string(label, strnlen(label, n));
+  } catch (const platform::FileError&) {
+    return {};
+  }
+}
+
+ImageComposer::ImageComposer(UnreadableFileNotifier notifyUnreadable, IsoLayout layout)
+    : layout_(layout), rules_(RulesOf(layout)), notifyUnreadable_(std::move(notifyUnreadable)) {}
 
 void ImageComposer::Notice(ComposeNotice notice) {
   if (notice.kind == ComposeNotice::Kind::FileLeftOut && notifyUnreadable_) notifyUnreadable_(notice.source.c_str());
@@ -125,6 +125,9 @@ bool ImageComposer::Compose(const std::string& layoutPath, uint32_t session, uin
       if (path.empty()) return false;
     }
 
+    composeTime_ = platform::ToLocal(platform::Now());
+    if (layout_ == IsoLayout::Interchange) return ComposeInterchange();
+
     const uint32_t d0 = startAddress + kHeadGapSectors;
     {
       Walk walk;
@@ -134,7 +137,6 @@ bool ImageComposer::Compose(const std::string& layoutPath, uint32_t session, uin
       walk.directoryList.Create(temp_[kDirectoryList]);
       walk.primaryCursor = d0;
       walk.jolietCursor = 0;
-      composeTime_ = platform::ToLocal(platform::Now());
       walk.now = composeTime_;
       const Sizes root = WriteDirectory(walk, workspaceRoot, "");
       rootPrimarySectors_ = root.primary;
@@ -154,9 +156,9 @@ bool ImageComposer::Compose(const std::string& layoutPath, uint32_t session, uin
   }
 }
 
-bool ImageComposer::WriteHead() {
-  if (temp_[kHead].empty()) return false;
+void ImageComposer::BuildDescriptors(uint8_t* sectors) const {
   VolumeFields primary;
+  primary.interchange = layout_ == IsoLayout::Interchange;
   primary.label = ReadVolumeLabel(layoutPath_);
   // The volume reaches from sector 0 of the disc to the end of this image,
   // so the extents an appended session keeps from earlier ones lie inside.
@@ -173,16 +175,18 @@ bool ImageComposer::WriteHead() {
   joliet.pathTableSize = jolietPathTableSize_;
   joliet.lTable = jolietLTable_;
   joliet.mTable = jolietMTable_;
+  BuildPrimaryDescriptor(sectors, primary);
+  BuildJolietDescriptor(sectors + kSectorSize, joliet);
+  BuildTerminator(sectors + 2 * kSectorSize);
+}
 
+bool ImageComposer::WriteHead() {
+  if (temp_[kHead].empty()) return false;
   BufferedWriter head;
   head.Create(temp_[kHead]);
-  uint8_t sector[kSectorSize];
-  BuildPrimaryDescriptor(sector, primary);
-  head.Write(sector, sizeof sector);
-  BuildJolietDescriptor(sector, joliet);
-  head.Write(sector, sizeof sector);
-  BuildTerminator(sector);
-  head.Write(sector, sizeof sector);
+  uint8_t sectors[3 * kSectorSize];
+  BuildDescriptors(sectors);
+  head.Write(sectors, sizeof sectors);
   head.WriteZeros(8 * kSectorSize);
   for (TempFile part : {kPrimaryDirectories, kJolietDirectories, kPrimaryL, kPrimaryM, kJolietL, kJolietM}) {
     const platform::PathInfo info = platform::Stat(temp_[part]);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "collection/image_rules.h"
+#include "iso/iso_layout.h"
 #include "platform/clock.h"
 #include "platform/large_file.h"
 
@@ -60,9 +61,9 @@ struct ComposeNotice {
 
 class ImageComposer {
  public:
-  // rules: what the layout carries of the collection (the classic layout's
-  // unless a layout says otherwise).
-  explicit ImageComposer(UnreadableFileNotifier notifyUnreadable = {}, const ImageRules& rules = kClassicRules);
+  // The layout is the configured one (DORVIK_ISO_LAYOUT) unless given; what
+  // it can carry of the collection follows from it (RulesOf).
+  explicit ImageComposer(UnreadableFileNotifier notifyUnreadable = {}, IsoLayout layout = ConfiguredIsoLayout());
   ~ImageComposer();
   ImageComposer(const ImageComposer&) = delete;
   ImageComposer& operator=(const ImageComposer&) = delete;
@@ -74,10 +75,15 @@ class ImageComposer {
 
   // Total sectors, raised to 600, rounded up to a multiple of 16.
   uint32_t PaddedSize() const;
+  IsoLayout Layout() const { return layout_; }
 
   // The next sector of the image into a zero-filled buffer (length 2048).
   // Writes nothing for the system area, the padding and unreadable data.
   void ReadNextSector(uint8_t* buffer, uint32_t length);
+  // The next count sectors into a zero-filled buffer of count * 2048 bytes,
+  // as count calls of ReadNextSector would give them, each source opened
+  // once per call rather than once per sector.
+  void ReadNextSectors(uint8_t* buffer, uint32_t count);
   std::string CurrentSourcePath() const { return currentSource_; }
 
   // What the last Compose left out or kept only in part.
@@ -95,13 +101,18 @@ class ImageComposer {
   bool WriteRecord(Walk& walk, DirectoryBuffer& primary, DirectoryBuffer& joliet, const std::string& name,
                    const std::string& source, RecordKind kind, uint32_t primaryExtent, uint32_t jolietExtent,
                    uint32_t primarySectors, uint32_t jolietSectors);
+  // The interchange layout's steps after the common set-up (interchange_compose.cpp).
+  bool ComposeInterchange();
   bool WritePathTables();
   bool Relocate();
   bool RelocateExtents(uint32_t jolietBase);
   bool WriteHead();
+  // Primary, Joliet and terminator descriptors into three sectors.
+  void BuildDescriptors(uint8_t* sectors) const;
   void DeleteTemporaryFiles();
   void ResetStream();
   bool NextDataFile();
+  void ReadFileSectors(uint8_t* buffer, uint32_t bytes, uint32_t sectors);
 
   // Temporary files, in the order they are named.
   enum TempFile {
@@ -117,6 +128,7 @@ class ImageComposer {
     kTempFileCount
   };
 
+  IsoLayout layout_;
   ImageRules rules_;
   std::vector<ComposeNotice> notices_;
   uint32_t session_ = 0;

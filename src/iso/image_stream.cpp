@@ -49,23 +49,43 @@ void ImageComposer::ReadNextSector(uint8_t* buffer, uint32_t length) {
   }
   if (c > totalSectors_) return;
   if (fileSectorsLeft_ == 0 && !NextDataFile()) return;
+  ReadFileSectors(buffer, wanted, 1);
+}
 
-  // Every file takes exactly the sectors Compose gave it: what cannot be
-  // read (a vanished or shrunk file, or one replaced by a pipe or a device,
-  // which is never waited for) stays zero, what grew is cut, so the files
-  // after it stay on their extents.
+void ImageComposer::ReadNextSectors(uint8_t* buffer, uint32_t count) {
+  for (uint32_t i = 0; i < count;) {
+    uint8_t* sector = buffer + size_t{i} * kSectorSize;
+    const uint32_t next = sectorCounter_ + 1;
+    const bool fileData = next > kSystemAreaSectors + headSectors_ && next <= totalSectors_;
+    if (fileData && (fileSectorsLeft_ > 0 || NextDataFile())) {
+      const uint32_t run = std::min({count - i, fileSectorsLeft_, totalSectors_ - sectorCounter_});
+      sectorCounter_ += run;
+      ReadFileSectors(sector, run * kSectorSize, run);
+      i += run;
+    } else {
+      ReadNextSector(sector, kSectorSize);
+      ++i;
+    }
+  }
+}
+
+// Every file takes exactly the sectors Compose gave it: what cannot be read
+// (a vanished or shrunk file, or one replaced by a pipe or a device, which
+// is never waited for) stays zero, what grew is cut, so the files after it
+// stay on their extents.
+void ImageComposer::ReadFileSectors(uint8_t* buffer, uint32_t bytes, uint32_t sectors) {
   try {
     platform::LargeFile file(currentSource_, platform::LargeFile::Mode::ReadRegular);
     file.Seek(static_cast<int64_t>(fileOffset_));
-    file.Read(buffer, wanted);
+    file.Read(buffer, bytes);
   } catch (const platform::FileError&) {
     if (!currentReported_) {
       currentReported_ = true;
       if (notifyUnreadable_) notifyUnreadable_(currentSource_.c_str());
     }
   }
-  fileOffset_ += kSectorSize;
-  --fileSectorsLeft_;
+  fileOffset_ += uint64_t{sectors} * kSectorSize;
+  fileSectorsLeft_ -= sectors;
 }
 
 }  // namespace dorvik::iso

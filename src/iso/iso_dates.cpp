@@ -33,4 +33,9 @@ void PutUnsetDescriptorDate(uint8_t* out) {
   out[16] = 0;
 }
 
+uint8_t UtcOffsetByte(const platform::LocalTime& time) {
+  const int quarters = std::clamp(time.utcOffsetMinutes / 15, -48, 52);
+  return static_cast<uint8_t>(static_cast<int8_t>(quarters));
+}
+
 }  // namespace dorvik::iso

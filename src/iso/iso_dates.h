@@ -14,5 +14,8 @@ void PutRecordDate(uint8_t* out, const platform::LocalTime& time, uint8_t offset
 void PutDescriptorDate(uint8_t* out, const platform::LocalTime& time, uint8_t offsetByte);
 // Sixteen '0' digits and a zero offset: "not specified".
 void PutUnsetDescriptorDate(uint8_t* out);
+// The offset byte that tells the time's zone: its distance from UTC in
+// quarter hours, as a signed byte.
+uint8_t UtcOffsetByte(const platform::LocalTime& time);
 
 }  // namespace dorvik::iso

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "iso/iso_dates.h"
+#include "iso/interchange_names.h"
 #include "iso/iso_fields.h"
 #include "platform/text.h"
 
@@ -19,11 +20,13 @@ void PutHeader(uint8_t* sector, uint8_t type) {
   sector[6] = 1;
 }
 
+uint8_t DateOffset(const VolumeFields& f) { return f.interchange ? UtcOffsetByte(f.now) : kDescriptorDateOffset; }
+
 void PutRootRecord(uint8_t* p, const VolumeFields& f) {
   p[0] = 34;
   PutBoth32(p + 2, f.rootExtent);
   PutBoth32(p + 10, f.rootSectors * kSectorSize);
-  PutRecordDate(p + 18, f.now, kDescriptorDateOffset);
+  PutRecordDate(p + 18, f.now, DateOffset(f));
   p[25] = 2;
   PutBoth16(p + 28, 1);
   p[32] = 1;
@@ -55,6 +58,40 @@ std::string LabelBytes(const std::string& label) {
   return out;
 }
 
+// Big-endian UTF-16 text in a field, the rest of it UTF-16 spaces (a field
+// of odd length ends with a zero byte).
+void PutUtf16Field(uint8_t* field, size_t length, const std::u16string& text) {
+  for (size_t i = 0; i + 1 < length; i += 2) PutMsb16(field + i, i / 2 < text.size() ? text[i / 2] : u' ');
+}
+
+// The descriptor fields that the classic layout leaves as it finds them
+// and the interchange layout fills: identifiers, dates, structure version.
+void PutInterchangeIdentifiers(uint8_t* sector, const VolumeFields& f, bool joliet) {
+  const std::string label = LabelBytes(f.label);
+  if (joliet) {
+    std::u16string name = platform::ToUtf16(platform::DecodeUtf8Leniently(label));
+    if (name.size() > 16) name.resize(name[15] >= 0xD800 && name[15] <= 0xDBFF ? 15 : 16);  // no half pair
+    std::memset(sector + 91, 0, 29);  // only the one escape sequence
+    PutUtf16Field(sector + 40, 32, name);
+    for (size_t at : {190, 318, 446}) PutUtf16Field(sector + at, 128, u"");
+    const std::string application = kApplicationIdentifier;
+    PutUtf16Field(sector + 574, 128, std::u16string(application.begin(), application.end()));
+    for (size_t at : {702, 739, 776}) PutUtf16Field(sector + at, 37, u"");
+  } else {
+    std::memset(sector + 40, ' ', 32);
+    const std::string name = DCharacters(label, true).substr(0, 32);
+    std::memcpy(sector + 40, name.data(), name.size());
+    std::memset(sector + 574, ' ', 128 + 111);
+    std::memcpy(sector + 574, kApplicationIdentifier, sizeof kApplicationIdentifier - 1);
+  }
+  const uint8_t offset = DateOffset(f);
+  PutDescriptorDate(sector + 813, f.now, offset);
+  PutDescriptorDate(sector + 830, f.now, offset);
+  PutUnsetDescriptorDate(sector + 847);
+  PutUnsetDescriptorDate(sector + 864);
+  sector[881] = 1;
+}
+
 }  // namespace
 
 void BuildPrimaryDescriptor(uint8_t* sector, const VolumeFields& f) {
@@ -72,6 +109,7 @@ void BuildPrimaryDescriptor(uint8_t* sector, const VolumeFields& f) {
   PutUnsetDescriptorDate(sector + 847);
   PutUnsetDescriptorDate(sector + 864);
   sector[881] = 1;
+  if (f.interchange) PutInterchangeIdentifiers(sector, f, false);
 }
 
 void BuildJolietDescriptor(uint8_t* sector, const VolumeFields& f) {
@@ -86,6 +124,7 @@ void BuildJolietDescriptor(uint8_t* sector, const VolumeFields& f) {
   sector[90] = 0x45;
   std::memset(sector + 91, ' ', 29);
   PutVolumeLayout(sector, f);
+  if (f.interchange) PutInterchangeIdentifiers(sector, f, true);
 }
 
 void BuildTerminator(uint8_t* sector) {

@@ -16,10 +16,14 @@ struct VolumeFields {
   uint32_t totalSectors = 0;  // the volume: disc sector 0 to the image's end
   uint32_t rootExtent = 0;
   uint32_t rootSectors = 0;
-  uint32_t pathTableSize = 0;  // bytes, whole sectors
+  uint32_t pathTableSize = 0;  // bytes: whole sectors (classic) or exact (interchange)
   uint32_t lTable = 0;
   uint32_t mTable = 0;
   platform::LocalTime now;
+  // The interchange layout's descriptors: identifiers padded with spaces
+  // (the volume identifier in d-characters), dates with their true zone,
+  // and a Joliet descriptor as complete as the primary one.
+  bool interchange = false;
 };
 
 // Each fills a 2048-byte sector, zeroing it first.
