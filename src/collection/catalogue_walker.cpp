@@ -17,8 +17,6 @@ using platform::kPathSeparator;
 
 namespace {
 
-constexpr uint64_t kLargestFile = (uint64_t(1) << 32) - 1;
-
 // The last component of a host path (a trailing separator already removed).
 std::string LastComponent(const std::string& path) {
   auto pos = path.rfind(kPathSeparator);
@@ -81,12 +79,8 @@ bool CatalogueWalker::AddSingleFile(const std::string& source, const std::string
   const auto info = platform::Stat(source);
   if (!info.exists) return true;
   if (info.isDirectory) return false;
-  try {
-    platform::LargeFile file(source, platform::LargeFile::Mode::Read);
-    if (file.Length() > kLargestFile) return false;
-  } catch (const platform::FileError&) {
-    // Unreadable now, perhaps readable at write time: the composer reports it then.
-  }
+  // Files of 4 GiB or more are taken too: whether the image can hold one is
+  // the layout's question, answered when the image is composed.
   CatalogueRecord record{source, LastComponent(source)};
   AppendCatalogueRecord(platform::FolderOf(workspacePath) + kCatalogueFileName, record);
   return true;

@@ -27,7 +27,7 @@ class CatalogueWalker {
   bool AddFolder(const std::string& sourceFolder, const std::string& workspaceFolder);
   // False when the workspace folder could not be created.
   bool WriteFolderCatalogue(const std::string& sourceFolder, const std::string& workspaceFolder);
-  // False when the file is refused (a folder, or 4 GiB or more).
+  // False when the source is a folder.
   bool AddSingleFile(const std::string& source, const std::string& workspacePath);
   void AddSessionEntry(const std::string& descriptor, const std::string& folder);
 

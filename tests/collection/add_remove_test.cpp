@@ -33,6 +33,17 @@ TEST_F(CollectionTest, TargetsAreNormalisedAndNamesRecordedOnce) {
   EXPECT_TRUE(Records("X/Y").empty());
 }
 
+TEST_F(CollectionTest, FileOfFourGibibytesIsTakenAlikeAloneOrInAFolder) {
+  // Whether an image can hold it is the layout's question, asked when the
+  // image is composed; the collection keeps it either way.
+  WriteFile(src + "/big/huge.bin", "");
+  fs::resize_file(src + "/big/huge.bin", uint64_t{1} << 32);  // sparse
+  collection->AddFiles(src + "/big/huge.bin", "\\", false);
+  collection->AddFiles(src + "/big", "\\", false);
+  EXPECT_EQ(Names(), (Strings{"huge.bin"}));
+  EXPECT_EQ(Names("big"), (Strings{"huge.bin"}));
+}
+
 TEST_F(CollectionTest, FolderIsMirroredAndReplacedWhenAddedAgain) {
   WriteFile(src + "/D/b.txt");
   WriteFile(src + "/D/a.txt");
