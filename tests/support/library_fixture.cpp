@@ -51,6 +51,8 @@ int RunCommand(const std::string& command, std::string* output) {
 }
 
 bool HaveTool(const std::string& tool) {
+  // pycdlib is a Python module, read with the system's own interpreter.
+  if (tool == "pycdlib") return RunCommand("/usr/bin/python3 -c 'import pycdlib' 2>/dev/null") == 0;
   return RunCommand("command -v " + tool + " >/dev/null") == 0;
 }
 

@@ -30,7 +30,7 @@ class LibraryRestart {
 
 // Runs a shell command, returns its exit status; output into *output.
 int RunCommand(const std::string& command, std::string* output = nullptr);
-// True when the tool is on PATH. Under DORVIK_REQUIRE_TOOLS=1 a missing tool
+// True when the tool is on PATH ("pycdlib": when /usr/bin/python3 has it). Under DORVIK_REQUIRE_TOOLS=1 a missing tool
 // is a test failure rather than a skip.
 bool HaveTool(const std::string& tool);
 
