@@ -138,7 +138,9 @@ std::string WholeSectors(std::string bytes) {
 
 bool ImageComposer::ComposeInterchange() {
   InterchangeTree tree;
-  tree.Scan(workspaceRoot_, temp_[kDirectoryList], composeTime_);
+  tree.Scan(workspaceRoot_, temp_[kDirectoryList], composeTime_, [this](const std::string& source) {
+    if (notifyUnreadable_) notifyUnreadable_(source.c_str());
+  });
   const std::vector<uint32_t> primaryOrder = tree.PrimaryOrder();
   const std::vector<uint32_t> jolietOrder = tree.JolietOrder();
 

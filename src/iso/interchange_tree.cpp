@@ -93,7 +93,8 @@ bool DecodeFile(const std::string& block, size_t& at, InterchangeFile& file) {
 }  // namespace
 
 void InterchangeTree::Scan(const std::string& workspaceRoot, const std::string& entryFilePath,
-                           const platform::LocalTime& now) {
+                           const platform::LocalTime& now,
+                           const std::function<void(const std::string& source)>& leftOut) {
   entryFile = entryFilePath;
   folders.assign(1, InterchangeFolder{});
   platform::BufferedWriter entries;
@@ -119,11 +120,14 @@ void InterchangeTree::Scan(const std::string& workspaceRoot, const std::string& 
       } else if (IsCatalogueName(entry.name)) {
         ForEachCatalogueRecord(path + platform::kPathSeparator + entry.name, [&](CatalogueRecord& record) {
           std::optional<InterchangeFile> file = ReadRecord(record, now);
-          if (!file) return;
-          if (!file->onDisc) {
+          if (file && !file->onDisc) {
             const uint64_t sectors = std::max<uint64_t>(1, (file->length + kSectorSize - 1) / kSectorSize);
-            if (dataSectors + sectors > kDataSectorLimit) return;
-            dataSectors += sectors;
+            if (dataSectors + sectors > kDataSectorLimit) file.reset();
+            else dataSectors += sectors;
+          }
+          if (!file) {
+            leftOut(record.source);
+            return;
           }
           (file->onDisc ? onDisc : fresh).emplace_back(std::move(record.name), std::move(*file));
         });

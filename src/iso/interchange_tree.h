@@ -7,6 +7,7 @@
 // folder, not with the number of files.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,9 +44,12 @@ struct InterchangeFolder {
 };
 
 struct InterchangeTree {
-  // Folder 0 is the root; the rest follow in walk order. Throws
+  // Folder 0 is the root; the rest follow in walk order. A file that cannot
+  // go on the disc (its source cannot be read, or the data would not fit)
+  // is left out and its source handed to leftOut. Throws
   // platform::FileError when the entry file cannot be written.
-  void Scan(const std::string& workspaceRoot, const std::string& entryFile, const platform::LocalTime& now);
+  void Scan(const std::string& workspaceRoot, const std::string& entryFile, const platform::LocalTime& now,
+            const std::function<void(const std::string& source)>& leftOut);
   // A folder's files as Scan wrote them. Throws platform::FileError.
   std::vector<InterchangeFile> ReadFiles(const InterchangeFolder& folder) const;
   // Folders in the order of a tree's path table: level by level, parents in

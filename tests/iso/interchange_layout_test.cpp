@@ -110,6 +110,7 @@ TEST(InterchangeLayout, AStreamingReaderMeetsParentsBeforeChildrenAndAllDirector
   EXPECT_EQ(0, std::memcmp(image.Sector(root[4].extent), "root file", 9));
   const auto zeta = image.Directory(Find(root, "ZETA")->extent);
   ASSERT_EQ(3u, zeta.size()) << "gone.txt has no record in either tree";
+  EXPECT_EQ(std::vector<std::string>{workspace.root / "missing"}, image.reported) << "and the host is told";
   const auto inner = image.Directory(zeta[2].extent);
   const Record* empty = Find(inner, "EMPTY.DAT;1");
   ASSERT_TRUE(empty);

@@ -66,7 +66,7 @@ struct PathEntry {
 struct Image {
   Image(const Workspace& workspace, iso::IsoLayout layout, uint32_t start = 0, uint32_t sectors = 0,
         const std::string& label = "")
-      : composer({}, layout), start(start) {
+      : composer([this](const char* path) { reported.push_back(path); }, layout), start(start) {
     ok = composer.Compose(workspace.Layout(label), 1, 1, workspace.root.Path(), start);
     if (!ok) return;
     bytes.assign(uint64_t{sectors ? sectors : composer.PaddedSize()} * 2048, 0);
@@ -116,6 +116,7 @@ struct Image {
     return out;
   }
 
+  std::vector<std::string> reported;  // by the composer's notifier
   iso::ImageComposer composer;
   uint32_t start;
   bool ok = false;
