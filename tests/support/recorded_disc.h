@@ -70,16 +70,17 @@ class RecordedDisc {
   Recorder& drive() { return external_ ? *external_ : *recorder_; }
   const std::string& path() const { return path_; }
 
-  // Composes the collection at the next writable address and writes it as
-  // one track-at-once data track, then closes the track and the session
+  // Composes the collection at the next writable address (in the given
+  // image layout, else the configured one) and writes it as one
+  // track-at-once data track, then closes the track and the session
   // (leaving the disc appendable when asked). Returns the track's start.
   uint32_t WriteSession(FileCollection& collection, bool leaveOpen, const std::string& scratch,
-                        uint32_t* sectors = nullptr) {
+                        uint32_t* sectors = nullptr, iso::IsoLayout imageLayout = iso::ConfiguredIsoLayout()) {
     int32_t nwa = 0;
     EXPECT_EQ(0, drive().NextWritableAddress(&nwa));
     const std::string layout = scratch + "/layout.bcd";
     collection.PrepareForWrite(layout, false, "SESSION");
-    iso::ImageComposer composer;
+    iso::ImageComposer composer({}, imageLayout);
     EXPECT_TRUE(composer.Compose(layout, 1, 1, collection.GetWorkspacePath(), static_cast<uint32_t>(nwa)));
     std::vector<uint8_t> image(uint64_t{composer.PaddedSize()} * 2048);
     for (uint32_t i = 0; i < composer.PaddedSize(); ++i) composer.ReadNextSector(image.data() + i * 2048ull, 2048);
