@@ -138,9 +138,10 @@ std::string WholeSectors(std::string bytes) {
 
 bool ImageComposer::ComposeInterchange() {
   InterchangeTree tree;
-  tree.Scan(workspaceRoot_, temp_[kDirectoryList], composeTime_, [this](const std::string& source) {
-    if (notifyUnreadable_) notifyUnreadable_(source.c_str());
-  });
+  tree.Scan(workspaceRoot_, temp_[kDirectoryList], rules_,
+            [this](const std::string& discPath, const std::string& source, LeftOutReason reason) {
+              Notice({ComposeNotice::Kind::FileLeftOut, discPath, source, reason});
+            });
   const std::vector<uint32_t> primaryOrder = tree.PrimaryOrder();
   const std::vector<uint32_t> jolietOrder = tree.JolietOrder();
 

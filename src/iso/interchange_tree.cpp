@@ -10,6 +10,7 @@
 #include "iso/file_sections.h"
 #include "iso/interchange_names.h"
 #include "iso/iso_dates.h"
+#include "iso/iso_layout.h"
 #include "platform/buffered_writer.h"
 #include "platform/byte_order.h"
 #include "platform/files.h"
@@ -19,14 +20,10 @@ namespace dorvik::iso {
 
 namespace {
 
-// New data may fill half the 32-bit sector space; the start address has the
-// other half, so no extent can wrap.
-constexpr uint64_t kDataSectorLimit = UINT32_MAX / 2;
-
-// A catalogue record as a file of the image, before it is named; nullopt
-// when its source cannot be read now (it is left out).
-std::optional<InterchangeFile> ReadRecord(const CatalogueRecord& record, const platform::LocalTime& now) {
-  InterchangeFile file;
+// A catalogue record as a file of the image, before it is named; the
+// reason when it cannot go on the disc (it is left out).
+std::optional<LeftOutReason> ReadRecord(const CatalogueRecord& record, const ImageRules& rules,
+                                        InterchangeFile& file) {
   file.source = record.source;
   if (IsSessionDescriptor(record.source)) {
     const SessionDescriptor old = ParseSessionDescriptor(record.source);
@@ -34,18 +31,15 @@ std::optional<InterchangeFile> ReadRecord(const CatalogueRecord& record, const p
     file.extent = static_cast<uint32_t>(old.extent);
     file.length = static_cast<uint32_t>(old.size);
     file.date = FullDate(old);
-    return file;
-  }
-  try {
-    platform::LargeFile source(record.source, platform::LargeFile::Mode::Read);
-    file.length = source.Length();
-  } catch (const platform::FileError&) {
     return std::nullopt;
   }
-  const platform::PathInfo info = platform::Stat(record.source);
-  const platform::LocalTime when = info.exists ? platform::ToLocal(info.modified) : now;
+  // Opened as the stream will read it: without waiting, regular files only.
+  SourceFacts facts;
+  if (const auto refused = InspectSource(record.source, rules, facts)) return refused;
+  file.length = facts.length;
+  const platform::LocalTime when = platform::ToLocal(facts.modified);
   PutRecordDate(file.date.data(), when, UtcOffsetByte(when));
-  return file;
+  return std::nullopt;
 }
 
 void PutText(std::string& out, const std::string& text) {
@@ -92,9 +86,8 @@ bool DecodeFile(const std::string& block, size_t& at, InterchangeFile& file) {
 
 }  // namespace
 
-void InterchangeTree::Scan(const std::string& workspaceRoot, const std::string& entryFilePath,
-                           const platform::LocalTime& now,
-                           const std::function<void(const std::string& source)>& leftOut) {
+void InterchangeTree::Scan(const std::string& workspaceRoot, const std::string& entryFilePath, const ImageRules& rules,
+                           const LeftOutSink& leftOut) {
   entryFile = entryFilePath;
   folders.assign(1, InterchangeFolder{});
   platform::BufferedWriter entries;
@@ -106,10 +99,17 @@ void InterchangeTree::Scan(const std::string& workspaceRoot, const std::string& 
   DirectoryNames deepNames;  // the relocation folder's own entries
   uint32_t relocation = kNoFolder;
 
-  std::deque<std::pair<uint32_t, std::string>> queue{{0, workspaceRoot}};
+  struct Pending {
+    uint32_t index;
+    std::string path;       // in the workspace
+    std::string imagePath;  // "" for the root, "\A\B" below it
+  };
+  std::deque<Pending> queue{{0, workspaceRoot, ""}};
   while (!queue.empty()) {
-    const auto [index, path] = std::move(queue.front());
+    const Pending current = std::move(queue.front());
     queue.pop_front();
+    const uint32_t index = current.index;
+    const std::string& path = current.path;
 
     std::vector<std::string> subfolders;
     std::vector<std::pair<std::string, InterchangeFile>> onDisc, fresh;
@@ -119,17 +119,18 @@ void InterchangeTree::Scan(const std::string& workspaceRoot, const std::string& 
         subfolders.push_back(entry.name);
       } else if (IsCatalogueName(entry.name)) {
         ForEachCatalogueRecord(path + platform::kPathSeparator + entry.name, [&](CatalogueRecord& record) {
-          std::optional<InterchangeFile> file = ReadRecord(record, now);
-          if (file && !file->onDisc) {
-            const uint64_t sectors = std::max<uint64_t>(1, (file->length + kSectorSize - 1) / kSectorSize);
-            if (dataSectors + sectors > kDataSectorLimit) file.reset();
+          InterchangeFile file;
+          std::optional<LeftOutReason> refused = ReadRecord(record, rules, file);
+          if (!refused && !file.onDisc) {
+            const uint64_t sectors = std::max<uint64_t>(1, (file.length + kSectorSize - 1) / kSectorSize);
+            if (dataSectors + sectors > kInterchangeDataSectors) refused = LeftOutReason::TooLarge;
             else dataSectors += sectors;
           }
-          if (!file) {
-            leftOut(record.source);
+          if (refused) {
+            leftOut(current.imagePath + "\\" + record.name, record.source, *refused);
             return;
           }
-          (file->onDisc ? onDisc : fresh).emplace_back(std::move(record.name), std::move(*file));
+          (file.onDisc ? onDisc : fresh).emplace_back(std::move(record.name), std::move(file));
         });
       }
     }
@@ -166,7 +167,7 @@ void InterchangeTree::Scan(const std::string& workspaceRoot, const std::string& 
       }
       folders[folders[child].primaryParent].primaryChildren.push_back(child);
       folders[index].jolietChildren.push_back(child);
-      queue.emplace_back(child, path + platform::kPathSeparator + name);
+      queue.push_back({child, path + platform::kPathSeparator + name, current.imagePath + "\\" + name});
     }
     std::string block;
     for (auto* group : {&onDisc, &fresh}) {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/clock.h"
+#include "collection/image_rules.h"
 
 namespace dorvik::iso {
 
@@ -44,12 +44,17 @@ struct InterchangeFolder {
 };
 
 struct InterchangeTree {
-  // Folder 0 is the root; the rest follow in walk order. A file that cannot
-  // go on the disc (its source cannot be read, or the data would not fit)
-  // is left out and its source handed to leftOut. Throws
-  // platform::FileError when the entry file cannot be written.
-  void Scan(const std::string& workspaceRoot, const std::string& entryFile, const platform::LocalTime& now,
-            const std::function<void(const std::string& source)>& leftOut);
+  // Told each file left out: its disc path ("\\A\\name"), its source, why.
+  using LeftOutSink =
+      std::function<void(const std::string& discPath, const std::string& source, LeftOutReason reason)>;
+
+  // Folder 0 is the root; the rest follow in walk order. A file the rules
+  // refuse (its source cannot be read or is no regular file, or it is too
+  // large), or whose data would pass the data area, is left out and handed
+  // to leftOut. Throws platform::FileError when the entry file cannot be
+  // written.
+  void Scan(const std::string& workspaceRoot, const std::string& entryFile, const ImageRules& rules,
+            const LeftOutSink& leftOut);
   // A folder's files as Scan wrote them. Throws platform::FileError.
   std::vector<InterchangeFile> ReadFiles(const InterchangeFolder& folder) const;
   // Folders in the order of a tree's path table: level by level, parents in

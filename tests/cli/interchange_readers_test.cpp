@@ -301,6 +301,7 @@ TEST(InterchangeLargeFile, ReadersJoinTheSectionsIntoTheWholeFile) {
   EXPECT_EQ("files 2 2\n", out);
 
   ASSERT_EQ(0, Shell(Dorvik() + " image --layout classic " + Quote(classic) + " " + Quote(work / "src"), &out)) << out;
+  EXPECT_NE(std::string::npos, out.find(huge)) << "the host is told, before anything is written: " << out;
   std::string listing;
   ASSERT_EQ(0, Stdout("isoinfo -J -f -i " + Quote(classic), &listing));
   EXPECT_EQ("/src\n/src/small.txt\n", listing) << "nothing of the large file, not even a cut copy";
