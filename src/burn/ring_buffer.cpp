@@ -43,12 +43,19 @@ bool RingBuffer::Put(const uint8_t* bytes, uint64_t length) {
   if (length > capacity_) return false;
   if (Finished()) return true;
   const uint64_t w = write_.load(std::memory_order_relaxed);  // only this side moves it
-  auto room = [&] { return Finished() || w - read_.load(std::memory_order_acquire) + length <= capacity_; };
-  while (!room()) changed_.WaitFor(kPollMs, room);
+  auto room = [&] { return Finished() || w - read_.load() + length <= capacity_; };
+  if (!room()) {
+    putterNeeds_.store(w + length - capacity_);
+    while (!room()) changed_.WaitFor(kPollMs, room);
+    putterNeeds_.store(kNobody);
+  }
   if (Finished()) return true;
   CopyIn(w, bytes, length);
-  write_.store(w + length, std::memory_order_release);
-  changed_.Notify();
+  const uint64_t now = w + length;
+  write_.store(now);
+  // Wake the taker when it has what it waits for, and the starter when the
+  // ring has filled (the next piece would not fit) or the track is all in.
+  if (now >= takerNeeds_.load() || now >= total_ || now - read_.load() + length > capacity_) changed_.Notify();
   return true;
 }
 
@@ -60,15 +67,19 @@ bool RingBuffer::Take(uint8_t* bytes, uint64_t length) {
   // and the request reaches past it (the track's last, partial piece).
   auto ready = [&] {
     if (stop_.load()) return true;
-    const uint64_t w = write_.load(std::memory_order_acquire);
+    const uint64_t w = write_.load();
     return r + length <= w || w >= total_;
   };
-  while (!ready()) changed_.WaitFor(kPollMs, ready);
+  if (!ready()) {
+    takerNeeds_.store(std::min(r + length, total_));
+    while (!ready()) changed_.WaitFor(kPollMs, ready);
+    takerNeeds_.store(kNobody);
+  }
   if (stop_.load()) return true;
   length = std::min(length, total_ - r);
   CopyOut(r, bytes, length);
-  read_.store(r + length, std::memory_order_release);
-  changed_.Notify();
+  read_.store(r + length);
+  if (r + length >= putterNeeds_.load()) changed_.Notify();
   return true;
 }
 

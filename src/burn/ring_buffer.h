@@ -58,6 +58,12 @@ class RingBuffer {
   std::atomic<uint64_t> read_{0};
   std::atomic<uint64_t> write_{0};
   std::atomic<bool> stop_{false};
+  // What a waiting side waits for, so the other side wakes it once rather
+  // than at every sector: the write position the taker needs, the read
+  // position the putter needs (kNobody when that side does not wait).
+  static constexpr uint64_t kNobody = UINT64_MAX;
+  std::atomic<uint64_t> takerNeeds_{kNobody};
+  std::atomic<uint64_t> putterNeeds_{kNobody};
   platform::WakeSignal changed_;
 };
 

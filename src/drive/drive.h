@@ -85,6 +85,7 @@ class Drive {
   bool WaitUntilReady(uint32_t periodMs, uint32_t limitMs);
   // The bound of every readiness wait the drive's own operations make.
   void SetReadyWaitLimit(uint32_t limitMs) { readyWaitLimitMs_ = limitMs; }
+  uint32_t ReadyWaitLimit() const { return readyWaitLimitMs_; }
 
   // --- disc and track information ---
   int ReadDiscInformation(uint8_t* buffer);  // 546 bytes, zero-filled first

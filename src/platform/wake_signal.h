@@ -7,7 +7,6 @@
 // unless the condition holds first. Whoever changes what a waiter looks at
 // calls Notify, so a finished track or a stop request is seen at once
 // instead of at the end of the interval. A wait is never longer than Sleep.
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <type_traits>
@@ -22,7 +21,7 @@ class WakeSignal {
   WakeSignal& operator=(const WakeSignal&) = delete;
 
   // Makes every waiter look at its condition again. Call it after changing
-  // what the condition reads; it costs one atomic load when nobody waits.
+  // what the condition reads.
   void Notify();
 
   // Waits the scaled length of milliseconds, or less: returns as soon as
@@ -40,7 +39,6 @@ class WakeSignal {
 
   struct State;
   std::unique_ptr<State> state_;
-  std::atomic<uint32_t> waiters_{0};
 };
 
 }  // namespace dorvik::platform

@@ -84,6 +84,22 @@ TEST(DriveBasics, EjectAllowsRemovalFirst) {
   EXPECT_EQ(c.t.commands[1].cdb, (Bytes{0x1B, 0, 0, 0, 0x02, 0}));
 }
 
+// A drive that is becoming ready is polled until it is; one without a
+// medium is not waited for at all.
+TEST(DriveBasics, ReadinessWaitPollsWhileBusyButNotWithoutAMedium) {
+  for (uint8_t asc : {0x04, 0x3A}) {
+    SCOPED_TRACE(asc);
+    Constructed d;
+    ScriptedAnswer notReady{{}, true, {}};
+    notReady.sense.senseKey = 2;
+    notReady.sense.asc = asc;
+    notReady.sense.ascq = 1;
+    for (int i = 0; i < 3; ++i) d.t.Queue(0x00, notReady);
+    EXPECT_EQ(d.r->WaitUntilReady(200), asc == 0x04);
+    EXPECT_EQ(d.t.CommandsWith(0x00).size(), asc == 0x04 ? 4u : 1u);
+  }
+}
+
 TEST(DriveBasics, DrivesWithoutATransportAnswerWithoutSending) {
   Recorder orphan(5, nullptr);  // a platform that offered no transport
   EXPECT_EQ(orphan.IsReady(), 1);

@@ -18,11 +18,10 @@ WakeSignal::WakeSignal() : state_(std::make_unique<State>()) {}
 WakeSignal::~WakeSignal() = default;
 
 void WakeSignal::Notify() {
-  // Pairs with the fence in Wait: either this load sees the waiter, or the
-  // waiter's look at its condition sees what the caller changed before.
-  std::atomic_thread_fence(std::memory_order_seq_cst);
-  if (waiters_.load(std::memory_order_seq_cst) == 0) return;
-  { std::lock_guard lock(state_->mutex); }  // a waiter between its look and its wait holds the mutex
+  // Taking the mutex orders this call after the change it announces and
+  // after any waiter's look at its condition: a waiter between its look and
+  // its wait holds the mutex, so it either saw the change or is woken.
+  { std::lock_guard lock(state_->mutex); }
   state_->changed.notify_all();
 }
 
@@ -36,8 +35,6 @@ bool WakeSignal::Wait(uint32_t milliseconds, bool (*done)(void*), void* context)
   }
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::microseconds(us);
   std::unique_lock lock(state_->mutex);
-  waiters_.fetch_add(1, std::memory_order_seq_cst);
-  std::atomic_thread_fence(std::memory_order_seq_cst);
   bool result = done(context);
   while (!result) {
     if (state_->changed.wait_until(lock, deadline) == std::cv_status::timeout) {
@@ -46,7 +43,6 @@ bool WakeSignal::Wait(uint32_t milliseconds, bool (*done)(void*), void* context)
     }
     result = done(context);
   }
-  waiters_.fetch_sub(1, std::memory_order_seq_cst);
   return result;
 }
 
