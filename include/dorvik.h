@@ -35,10 +35,12 @@ extern "C" {
 #define DORVIK_E_NO_DEVICE (-8)       /* no device selected, or the id names none */
 #define DORVIK_E_RAM_FORMAT (-10)     /* DVD-RAM formatting write parameters refused */
 #define DORVIK_E_NOT_READY (-15)      /* TEST UNIT READY failed */
+#define DORVIK_E_BUSY (-20)           /* a write job is running: another write export, or an export that
+                                         would send commands to the drive being written, is refused */
 #define DORVIK_E_TOO_BIG (-124)       /* data exceeds free blocks less a 10240-block reserve */
-#define DORVIK_E_TRACK_NOT_READY (-700)
-#define DORVIK_E_TRACK_PREPARE (-701)
-#define DORVIK_E_MEDIUM_UNSUPPORTED (-702)
+#define DORVIK_E_TRACK_NOT_READY (-700) /* the drive was not ready when a track was to begin */
+#define DORVIK_E_TRACK_PREPARE (-701)   /* the drive refused the write preparation of a track */
+#define DORVIK_E_MEDIUM_UNSUPPORTED (-702) /* the loaded medium is not one the library writes */
 
 /* Window message the library sends about a collection file it cannot open. */
 #define DORVIK_NOTIFY_UNREADABLE_FILE 600
@@ -74,22 +76,59 @@ DORVIK_API int32_t DORVIK_CALL Vuz_GetVendorProductStrings(char *vendor, char *p
 /* Reports the CD write modes the drive lists; returns 1 or -8. */
 DORVIK_API int32_t DORVIK_CALL Vuz_GetSupportedWriteModes(int32_t *trackAtOnce, int32_t *sessionAtOnce,
                                                           int32_t *raw);
-/* Asks a running write to stop; always returns 1. */
+/* Writing. A write export (Vuz_WriteDataCD, Vuz_WriteDataCDEx,
+ * Vuz_WriteImageToCD) runs the whole job on the calling thread and returns
+ * when it has ended: seconds to many minutes. Meanwhile another thread may
+ * call Vuz_WriteGetProgress, Vuz_WriteGetCurrBurnFileName and
+ * Vuz_StopWrite. One job runs at a time: a second write export returns
+ * DORVIK_E_BUSY (-20), and so does every export that would send a command
+ * to the drive being written (Vuz_GetDiscInfo, Vuz_Unload, ...); other
+ * drives and the collection exports are not affected (the collection must
+ * not be changed during a data job, which reads it).
+ *
+ * Job results: 1 when every track was written and finished (a track that
+ * failed in the middle, or was stopped, is finished too: read the disc to
+ * be sure); 0 when the image file cannot be opened or recognised, or a
+ * track cannot be prepared; -5 when the disc's free room cannot be read
+ * (for example a closed disc); -124 when the data and a reserve of 10240
+ * blocks do not fit; -700, -701, -702 as above; -8 without a device;
+ * -20 while another job runs. Nothing is written to the disc for results
+ * other than 1, -700, -701, -702 (which come from the medium's
+ * preparation, before the first block). */
+
+/* Stops the track being written: its threads end within one write, the
+ * track and session are still closed and the write export returns.
+ * Callable from any thread, also when nothing is written; returns 1. */
 DORVIK_API int32_t DORVIK_CALL Vuz_StopWrite(void);
-/* Writes a disc image file (ISO or raw) to the disc; returns the job result or -8. */
+/* Writes a disc image file to the disc: 2048-byte sectors (ISO 9660, UDF)
+ * or raw 2352/2448-byte sectors, whose user data is written. Blocks; the
+ * job result (above). */
 DORVIK_API int32_t DORVIK_CALL Vuz_WriteImageToCD(const char *imagePath, int32_t testWrite);
 /* Adds a file or folder tree under a disc folder; always returns 1. */
 DORVIK_API int32_t DORVIK_CALL Vuz_AddFiles(const char *source, const char *discFolder, int32_t mp3Only);
 /* Removes a file or folder (by disc path) from the collection; always returns 1. */
 DORVIK_API int32_t DORVIK_CALL Vuz_DeleteFiles(const char *discPath, int32_t isFolder);
-/* Writes the collection as an ISO 9660 + Joliet disc; returns the job result or -8. */
+/* Writes the collection as an ISO 9660 + Joliet disc (volume label: at
+ * most 13 bytes are used; NULL is an empty label), optionally with
+ * Playlist.M3U; testWrite 1 asks the drive to simulate (CD-R/RW, DVD-R,
+ * sequential DVD-RW; other media ignore it and record). The session is
+ * left open and the tray opened as Vuz_WriteDataCDEx last chose (closed
+ * and opened at first). Blocks; the job result (above). */
 DORVIK_API int32_t DORVIK_CALL Vuz_WriteDataCD(const char *volumeLabel, int32_t addPlaylist, int32_t testWrite);
-/* As Vuz_WriteDataCD, choosing session closing and eject; returns the job result or -8. */
+/* As Vuz_WriteDataCD, choosing for this and later writes whether a CD's
+ * session stays open for another (ignored, and cleared, on DVD) and
+ * whether the tray opens at the end (else the disc is reloaded). Blocks;
+ * the job result (above). */
 DORVIK_API int32_t DORVIK_CALL Vuz_WriteDataCDEx(const char *volumeLabel, int32_t addPlaylist, int32_t testWrite,
                                                  int32_t leaveSessionOpen, int32_t ejectAfterWrite);
-/* Returns the percentage of the current track written (0 when idle). */
+/* The percentage of the current track's blocks written, 0 when no track is
+ * written. Above 100 only at the end of a track whose size is not a
+ * multiple of the blocks per write (16 on CD, 32 on DVD). Any thread. */
 DORVIK_API int32_t DORVIK_CALL Vuz_WriteGetProgress(void);
-/* Copies the name of the file being written (no NUL; pass a zeroed 260-byte buffer); returns 1. */
+/* Copies the name of the file being written into name, without a NUL (pass
+ * a zeroed buffer of at least 260 bytes): "Processing..." while a track is
+ * prepared, the source path of the file being read, empty after a track.
+ * Any thread; returns 1. */
 DORVIK_API int32_t DORVIK_CALL Vuz_WriteGetCurrBurnFileName(char *name);
 /* Empties the collection (same as Vuz_ClearFiles); returns 1. */
 DORVIK_API int32_t DORVIK_CALL Vuz_WriteClose(void);

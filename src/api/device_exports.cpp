@@ -29,8 +29,9 @@ DORVIK_API int32_t Vuz_SetDevice(int32_t deviceId) {
 DORVIK_API int32_t Vuz_IsDeviceReady(void) {
   return Guarded(DORVIK_E_NOT_READY, [] {
     diag::Trace(diag::kTraceIsDeviceReady);
-    auto* drive = Library::Get().CurrentRecorder();
-    if (!drive) return DORVIK_E_NO_DEVICE;
+    const dorvik::DeviceUse use(Library::Get());
+    if (!use) return use.Refusal();
+    auto* drive = use.Drive();
     if (drive->IsReady() != 0) return DORVIK_E_NOT_READY;
     diag::Trace(diag::kTraceIsDeviceReadyEnd);
     return DORVIK_OK;
@@ -40,8 +41,9 @@ DORVIK_API int32_t Vuz_IsDeviceReady(void) {
 DORVIK_API int32_t Vuz_Load(void) {
   return Guarded(DORVIK_OK, [] {
     diag::Trace(diag::kTraceLoad);
-    auto* drive = Library::Get().CurrentRecorder();
-    if (!drive) return DORVIK_E_NO_DEVICE;
+    const dorvik::DeviceUse use(Library::Get());
+    if (!use) return use.Refusal();
+    auto* drive = use.Drive();
     drive->LoadOrEject(false);
     diag::Trace(diag::kTraceLoadEnd);
     return DORVIK_OK;
@@ -51,8 +53,9 @@ DORVIK_API int32_t Vuz_Load(void) {
 DORVIK_API int32_t Vuz_Unload(void) {
   return Guarded(DORVIK_OK, [] {
     diag::Trace(diag::kTraceUnload);
-    auto* drive = Library::Get().CurrentRecorder();
-    if (!drive) return DORVIK_E_NO_DEVICE;
+    const dorvik::DeviceUse use(Library::Get());
+    if (!use) return use.Refusal();
+    auto* drive = use.Drive();
     drive->PreventRemoval(0);
     drive->LoadOrEject(true);
     diag::Trace(diag::kTraceUnloadEnd);
@@ -63,8 +66,9 @@ DORVIK_API int32_t Vuz_Unload(void) {
 DORVIK_API int32_t Vuz_GetVendorProductStrings(char* vendor, char* product) {
   return Guarded(DORVIK_E_REFUSED, [&] {
     diag::Trace(diag::kTraceGetVendorProductStrings);
-    auto* drive = Library::Get().CurrentRecorder();
-    if (!drive) return DORVIK_E_NO_DEVICE;
+    const dorvik::DeviceUse use(Library::Get());
+    if (!use) return use.Refusal();
+    auto* drive = use.Drive();
     char v[8], p[16];
     if (drive->GetVendorProduct(v, p) != 0) return DORVIK_E_REFUSED;
     if (vendor) std::memcpy(vendor, v, sizeof v);

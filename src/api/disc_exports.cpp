@@ -31,8 +31,9 @@ extern "C" {
 DORVIK_API int32_t Vuz_EraseDisc(void) {
   return Guarded(DORVIK_E_BLANK_FAILED, [] {
     diag::Trace(diag::kTraceBlankDisc);
-    auto* drive = Library::Get().CurrentRecorder();
-    if (!drive) return DORVIK_E_NO_DEVICE;
+    const dorvik::DeviceUse use(Library::Get());
+    if (!use) return use.Refusal();
+    auto* drive = use.Drive();
     const int32_t result = drive->EraseMedium();
     if (result == DORVIK_OK) diag::Trace(diag::kTraceBlankDiscEnd);
     return result;
@@ -42,8 +43,9 @@ DORVIK_API int32_t Vuz_EraseDisc(void) {
 DORVIK_API int32_t Vuz_GetDiscInfo(int32_t* isBlank, int32_t* isWritable, int32_t* profile) {
   return Guarded(DORVIK_E_NOT_READY, [&] {
     diag::Trace(diag::kTraceGetDiscInfo);
-    auto* drive = Library::Get().CurrentRecorder();
-    if (!drive) return DORVIK_E_NO_DEVICE;
+    const dorvik::DeviceUse use(Library::Get());
+    if (!use) return use.Refusal();
+    auto* drive = use.Drive();
     if (drive->IsReady() != 0) return DORVIK_E_NOT_READY;
     Store(isBlank, static_cast<int32_t>(drive->IsBlank()));
     Store(isWritable, static_cast<int32_t>(drive->IsWritable()));
@@ -58,8 +60,9 @@ DORVIK_API int32_t Vuz_GetDiscInfoEx(int32_t* isBlank, int32_t* isWritable, int3
   return Guarded(DORVIK_E_NOT_READY, [&] {
     const int32_t r = Vuz_GetDiscInfo(isBlank, isWritable, profile);
     if (r != DORVIK_OK) return r;
-    auto* drive = Library::Get().CurrentRecorder();
-    if (!drive) return DORVIK_E_NO_DEVICE;
+    const dorvik::DeviceUse use(Library::Get());
+    if (!use) return use.Refusal();
+    auto* drive = use.Drive();
     uint32_t blocks = 0;
     drive->FreeBlocks(&blocks);  // a disc whose room cannot be read reports 0
     // Less room than the reserve is no room at all.
@@ -72,8 +75,9 @@ DORVIK_API int32_t Vuz_GetDiscInfoEx(int32_t* isBlank, int32_t* isWritable, int3
 DORVIK_API int32_t Vuz_SetCdSpeeds(uint16_t readSpeed, uint16_t writeSpeed) {
   return Guarded(DORVIK_OK, [&] {
     diag::Trace(diag::kTraceSetCdSpeeds);
-    auto* drive = Library::Get().CurrentRecorder();
-    if (!drive) return DORVIK_E_NO_DEVICE;
+    const dorvik::DeviceUse use(Library::Get());
+    if (!use) return use.Refusal();
+    auto* drive = use.Drive();
     drive->SetReadSpeed(readSpeed);
     drive->SetWriteSpeed(writeSpeed);
     diag::Trace(diag::kTraceSetCdSpeedsEnd);
@@ -85,8 +89,9 @@ DORVIK_API int32_t Vuz_GetCdSpeedsEx(uint16_t* readSpeed, uint16_t* writeSpeed, 
                                      uint16_t* maxWriteSpeed, uint16_t* minWriteSpeed) {
   return Guarded(DORVIK_E_REFUSED, [&] {
     diag::Trace(diag::kTraceGetCdSpeeds);
-    auto* drive = Library::Get().CurrentRecorder();
-    if (!drive) return DORVIK_E_NO_DEVICE;
+    const dorvik::DeviceUse use(Library::Get());
+    if (!use) return use.Refusal();
+    auto* drive = use.Drive();
     if (drive->IsReady() != 0) return DORVIK_E_NOT_READY;
     dorvik::SpeedReport report;
     if (drive->ReportSpeeds(&report) != 0) return DORVIK_E_REFUSED;
@@ -109,8 +114,9 @@ DORVIK_API int32_t Vuz_GetCdSpeeds(uint16_t* readSpeed, uint16_t* writeSpeed, ui
 DORVIK_API int32_t Vuz_GetSupportedWriteModes(int32_t* trackAtOnce, int32_t* sessionAtOnce, int32_t* raw) {
   return Guarded(DORVIK_OK, [&] {
     diag::Trace(diag::kTraceGetSupportedWriteModes);
-    auto* drive = Library::Get().CurrentRecorder();
-    if (!drive) return DORVIK_E_NO_DEVICE;
+    const dorvik::DeviceUse use(Library::Get());
+    if (!use) return use.Refusal();
+    auto* drive = use.Drive();
     std::vector<uint8_t> config(kConfigurationLength, 0);
     drive->GetConfiguration(config.data(), kConfigurationLength);  // a refusal leaves it zero: no modes
     const int32_t tao = dorvik::HasFeature(config.data(), kConfigurationLength, kFeatureCdTrackAtOnce) ? 1 : 0;

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "diag/log.h"
+#include "dorvik.h"
 #include "platform/notify.h"
 
 namespace dorvik {
@@ -15,10 +16,16 @@ Library::Library() {
   // Log switch first: everything after may want to log.
   diag::ReadLogSwitch();
   registry.Build();
+  // The composer's reader thread tells the host through the settings, not
+  // through Get: the library may be stopping and waiting for that thread.
+  burnManager = std::make_unique<BurnManager>([this](const char* path) { NotifyUnreadableFileThrough(state, path); });
   collection = std::make_unique<FileCollection>();
 }
 
-Library::~Library() { collection.reset(); }
+Library::~Library() {
+  collection.reset();
+  burnManager.reset();  // stops a track still running and joins its threads
+}
 
 Library& Library::Get() {
   std::lock_guard lock(mutex_);
@@ -51,9 +58,24 @@ void Library::Stop() {
   instance_ = nullptr;
 }
 
-void NotifyUnreadableFile(const char* path) {
-  auto& state = Library::Get().state;
+void NotifyUnreadableFile(const char* path) { NotifyUnreadableFileThrough(Library::Get().state, path); }
+
+void NotifyUnreadableFileThrough(const ApiState& state, const char* path) {
   platform::NotifyHost(state.messageWindow.load(), state.messageId.load(), 600, path);
+}
+
+DeviceUse::DeviceUse(Library& library) : library_(library), drive_(library.CurrentRecorder()) {
+  if (!drive_) {
+    refusal_ = DORVIK_E_NO_DEVICE;
+  } else if (!library_.claims.ClaimForUse(drive_)) {
+    refusal_ = DORVIK_E_BUSY;
+  } else {
+    claimed_ = true;
+  }
+}
+
+DeviceUse::~DeviceUse() {
+  if (claimed_) library_.claims.ReleaseUse(drive_);
 }
 
 }  // namespace dorvik

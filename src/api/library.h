@@ -8,6 +8,8 @@
 #include <memory>
 #include <mutex>
 
+#include "api/drive_claims.h"
+#include "burn/burn_manager.h"
 #include "collection/file_collection.h"
 #include "registry/device_registry.h"
 
@@ -36,9 +38,12 @@ class Library {
 
   ApiState state;
   DeviceRegistry registry;
-  // Made after the registry and destroyed before it; its destructor deletes
-  // the workspace tree.
+  // Made after the registry and destroyed before it: its tracks write to
+  // the registry's drives.
+  std::unique_ptr<BurnManager> burnManager;
+  // Made last and destroyed first; its destructor deletes the workspace tree.
   std::unique_ptr<FileCollection> collection;
+  DriveClaims claims;
 
   // The current recorder, or null (exports then answer -8).
   Recorder* CurrentRecorder() const { return registry.Find(state.currentDeviceId.load()); }
@@ -51,7 +56,30 @@ class Library {
   static bool unloadedByLoader_;
 };
 
+// The current recorder, claimed for one device export: refused (-8, or
+// DORVIK_E_BUSY while a write job writes to it) or usable until the
+// object goes.
+class DeviceUse {
+ public:
+  explicit DeviceUse(Library& library);
+  ~DeviceUse();
+  DeviceUse(const DeviceUse&) = delete;
+  DeviceUse& operator=(const DeviceUse&) = delete;
+  explicit operator bool() const { return claimed_; }
+  int32_t Refusal() const { return refusal_; }
+  Recorder* Drive() const { return drive_; }
+
+ private:
+  Library& library_;
+  Recorder* drive_;
+  bool claimed_ = false;
+  int32_t refusal_ = 0;
+};
+
 // Tells the host that a collection file could not be opened (wParam 600).
 void NotifyUnreadableFile(const char* path);
+// The same through the settings themselves, for callers that must not
+// reach the library (threads the library may be waiting for).
+void NotifyUnreadableFileThrough(const ApiState& state, const char* path);
 
 }  // namespace dorvik

@@ -1,0 +1,293 @@
+// What a host sees of a write job: image files of every sector layout, the
+// session and tray choices, test writes, progress and names, the host
+// message about an unreadable file, stopping, and file output.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "burn_fixture.h"
+#include "dorvik.h"
+
+namespace dorvik::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The 2048-byte sectors wrapped in raw CD sectors (Mode 1), with 96 bytes
+// of sub-channel data each for 2448.
+Bytes Raw(const Bytes& iso, size_t size) {
+  Bytes out(iso.size() / 2048 * size, 0);
+  for (size_t i = 0; i < iso.size() / 2048; ++i) {
+    uint8_t* s = &out[i * size];
+    std::memset(s + 1, 0xFF, 10);
+    const size_t t = i + 150;
+    auto bcd = [](size_t v) { return static_cast<uint8_t>((v / 10) << 4 | v % 10); };
+    s[12] = bcd(t / 4500);
+    s[13] = bcd(t / 75 % 60);
+    s[14] = bcd(t % 75);
+    s[15] = 1;
+    std::memcpy(s + 16, &iso[i * 2048], 2048);
+  }
+  return out;
+}
+
+void Save(const std::string& path, const Bytes& bytes) {
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+TEST(ImageJob, IsoAndRawImagesPutTheirUserDataOnTheDisc) {
+  // 5 blocks more than whole writes: on DVD-R the reservation must still be
+  // filled, or the disc would never complete.
+  Bytes iso = Burner::Composed("IMAGE", 0);
+  iso.resize(iso.size() + 5 * 2048, 0);
+  struct Case {
+    const char* medium;
+    size_t sectorSize;
+  };
+  for (const Case& c : {Case{"cd-r", 2048}, Case{"dvd-r", 2352}, Case{"dvd+rw", 2448}, Case{"dvd-ram", 2048}}) {
+    SCOPED_TRACE(std::string(c.medium) + " " + std::to_string(c.sectorSize));
+    Burner b(c.medium);
+    const std::string image = b.Tmp() + "/image.bin";
+    Save(image, c.sectorSize == 2048 ? iso : Raw(iso, c.sectorSize));
+    const size_t threads = ThreadCount();
+    ASSERT_EQ(Vuz_WriteImageToCD(image.c_str(), 0), 1);
+    EXPECT_EQ(ThreadCount(), threads);
+    EXPECT_TRUE(b.Disc(0, iso.size() / 2048) == iso);
+    ASSERT_EQ(Vuz_Load(), 1);
+    if (std::string(c.medium) == "dvd-r") {
+      EXPECT_EQ(b.DiscStatus(), 2) << "the reservation was filled and closed";
+    }
+    b.ExpectXorrisoExtractsTheTree();
+  }
+}
+
+TEST(ImageJob, FilesThatAreNoImageAnswerZeroAndWriteNothing) {
+  Burner b("cd-r");
+  Save(b.Tmp() + "/odd.bin", Bytes(1000, 0x55));
+  fs::create_directories(b.Tmp() + "/folder.iso");
+  const std::string overlong(5000, 'x');
+  for (const std::string& path : {std::string(), std::string("/no/such/image.iso"), b.Tmp() + "/odd.bin",
+                                  b.Tmp() + "/folder.iso", overlong})
+    EXPECT_EQ(Vuz_WriteImageToCD(path.c_str(), 0), 0) << path;
+  EXPECT_EQ(Vuz_WriteImageToCD(nullptr, 0), 0);
+  EXPECT_EQ(b.DiscStatus(), 0) << "nothing written";
+  for (const auto& e : fs::directory_iterator(b.Tmp()))
+    EXPECT_NE(e.path().extension(), ".bcd") << "no layout file for an image job";
+}
+
+TEST(SessionChoices, ClosedAndEjectedOrLeftOpenAndReloaded) {
+  for (bool open : {false, true}) {
+    SCOPED_TRACE(open ? "left open" : "closed");
+    Burner b("cd-rw");
+    b.AddTree();
+    ASSERT_EQ(Vuz_WriteDataCDEx("CHOICES", 0, 0, open, !open), 1);
+    EXPECT_EQ(Vuz_IsDeviceReady(), open ? 1 : DORVIK_E_NOT_READY);
+    ASSERT_EQ(Vuz_Load(), 1);
+    EXPECT_EQ(b.DiscStatus(), open ? 1 : 2);
+    EXPECT_EQ(b.DiscInfo().freeBytes > 0, open);
+  }
+}
+
+// Vuz_WriteDataCD keeps the last choices (session open, no eject): the
+// second session's track is the disc's track 2, closed by that number (a
+// strict drive refuses to close track 1 again), and holds exactly what is
+// composed for its start address.
+TEST(SessionChoices, ASecondSessionClosesItsOwnTrack) {
+  Burner b("cd-r");
+  b.AddTree();
+  ASSERT_EQ(Vuz_WriteDataCDEx("FIRST", 0, 0, 1, 0), 1);
+  const int32_t second = b.NextWritableAddress();
+  ASSERT_GT(second, 1088);
+  ASSERT_EQ(Vuz_WriteDataCD("SECOND", 0, 0), 1);
+  EXPECT_EQ(b.DiscStatus(), 1);
+  EXPECT_GT(b.NextWritableAddress(), second) << "the track was closed";
+  const Bytes want = Burner::Composed("SECOND", static_cast<uint32_t>(second));
+  EXPECT_TRUE(b.Disc(static_cast<uint32_t>(second), want.size() / 2048) == want);
+  b.ExpectXorrisoExtractsTheTree(static_cast<uint32_t>(second));
+}
+
+// Through Vuz_WriteDataCDEx the last session's files are taken in first: the
+// new session lists them beside the new ones, where they already stand.
+TEST(SessionChoices, AnAppendedSessionListsTheOldFilesWithTheNew) {
+  Burner b("cd-r");
+  b.AddTree();
+  ASSERT_EQ(Vuz_WriteDataCDEx("FIRST", 0, 0, 1, 0), 1);
+  const int32_t second = b.NextWritableAddress();
+  ASSERT_EQ(Vuz_ClearFiles(), 1);
+  WriteFile(b.Tmp() + "/new/second.txt", "the second session's own file\n");
+  Vuz_AddFiles((b.Tmp() + "/new/second.txt").c_str(), "\\", 0);
+  ASSERT_EQ(Vuz_WriteDataCDEx("SECOND", 0, 0, 0, 0), 1);
+  EXPECT_EQ(b.DiscStatus(), 2);
+  const std::string out = b.ExpectXorrisoExtractsTheTree(static_cast<uint32_t>(second));
+  EXPECT_TRUE(ReadBytes(out + "/second.txt") == ReadBytes(b.Tmp() + "/new/second.txt"));
+}
+
+// Only a CD keeps a session open; the choice is remembered, so a DVD job
+// that clears it leaves the next CD job closing its session.
+TEST(SessionChoices, ADvdJobClearsTheOpenSessionChoiceForLaterJobs) {
+  Burner b({"dvd-r", "", "", {}, "cd-r"});
+  b.AddTree();
+  ASSERT_EQ(Vuz_WriteDataCDEx("DVD", 0, 0, 1, 0), 1);
+  EXPECT_EQ(b.DiscStatus(), 2);
+  ASSERT_EQ(Vuz_SetDevice(2), 1);
+  ASSERT_EQ(Vuz_WriteDataCD("CD", 0, 0), 1);
+  ASSERT_EQ(Vuz_IsDeviceReady(), 1) << "the eject choice (off) was kept too";
+  EXPECT_EQ(b.DiscStatus(), 2);
+}
+
+TEST(TestWrite, MediaThatSimulateStayBlankWithNoReservationLeft) {
+  for (const char* medium : {"cd-r", "cd-rw"}) {
+    SCOPED_TRACE(medium);
+    Burner b(medium);
+    b.AddTree();
+    const uint64_t free = b.DiscInfo().freeBytes;
+    ASSERT_EQ(Vuz_WriteDataCDEx("TEST", 0, 1, 0, 0), 1);
+    const Burner::Info info = b.DiscInfo();
+    EXPECT_EQ(info.blank, 1);
+    EXPECT_EQ(info.freeBytes, free);
+    EXPECT_EQ(b.DiscStatus(), 0);
+  }
+}
+
+// A collection file that cannot be read while the track streams: the host
+// hears of it once, through the message it set, and the track goes on. The
+// file stands in a folder after the tree, so the message comes mid-track.
+TEST(HostView, ProgressNamesAndTheUnreadableFileMessage) {
+  Burner b("cd-r");
+  b.AddTree();
+  Vuz_AddFiles("/proc/self/mem", "\\zz", 0);  // opens, but every read fails
+  ASSERT_EQ(Vuz_SetMessageHandle(7, 0x1234), 1);
+  int32_t progressAtMessage = -1;
+  HostMessages messages([&](const HostMessages::Message&) { progressAtMessage = Vuz_WriteGetProgress(); });
+
+  std::atomic<bool> done{false};
+  std::vector<int32_t> progress;
+  std::vector<std::string> names;
+  std::thread watcher([&] {
+    while (!done) {
+      progress.push_back(Vuz_WriteGetProgress());
+      char name[260] = {};
+      Vuz_WriteGetCurrBurnFileName(name);
+      if (names.empty() || names.back() != name) names.push_back(name);
+    }
+  });
+  const int32_t result = Vuz_WriteDataCD("NAMES", 0, 0);
+  done = true;
+  watcher.join();
+  ASSERT_EQ(result, 1);
+
+  const auto received = messages.Received();
+  ASSERT_EQ(received.size(), 1u);
+  EXPECT_EQ(received[0].window, 7u);
+  EXPECT_EQ(received[0].messageId, 0x1234u);
+  EXPECT_EQ(received[0].wParam, 600u);
+  EXPECT_EQ(received[0].path, "/proc/self/mem");
+  EXPECT_GT(progressAtMessage, 0);
+  EXPECT_LT(progressAtMessage, 100);
+
+  // Rising while the track is written, back to 0 once it is finished.
+  for (size_t i = 1; i < progress.size(); ++i) {
+    if (progress[i] != 0) {
+      EXPECT_GE(progress[i], progress[i - 1]);
+    }
+  }
+  EXPECT_LE(*std::max_element(progress.begin(), progress.end()), 100);
+  EXPECT_NE(std::find(names.begin(), names.end(), Burner::TreePath() + "/big.bin"), names.end());
+  EXPECT_EQ(names.back(), "");
+  b.ExpectXorrisoExtractsTheTree();
+}
+
+// Stopped while the writer waits for the ring to fill (the reader is held in
+// the host's message handler): no block is written, the session is still
+// finished, and the next job on the same library writes the whole disc.
+// At full time scale, so the start delay surely outlasts the reader's way to
+// the file (every wait here ends early, so the test stays short).
+TEST(Stop, DuringTheStartDelayNothingIsWrittenAndTheNextJobWorks) {
+  ScopedEnv scale;
+  scale.Set("DORVIK_TIME_SCALE", "1");
+  Burner b("dvd-ram");
+  Vuz_AddFiles("/proc/self/mem", "\\", 0);
+  b.AddTree();
+  HostMessages messages([](const HostMessages::Message&) { EXPECT_EQ(Vuz_StopWrite(), 1); });
+  ASSERT_EQ(Vuz_SetMessageHandle(1, 0x401), 1);
+  const size_t threads = ThreadCount();
+  ASSERT_EQ(Vuz_WriteDataCDEx("STOPPED", 0, 0, 0, 0), 1);
+  EXPECT_EQ(ThreadCount(), threads);
+  EXPECT_EQ(messages.Received().size(), 1u);
+  EXPECT_TRUE(b.Disc(0, 64) == Bytes(64 * 2048, 0)) << "a block was written";
+  EXPECT_EQ(Vuz_WriteGetProgress(), 0);
+
+  ASSERT_EQ(Vuz_ClearFiles(), 1);
+  b.AddTree();
+  ASSERT_EQ(Vuz_WriteDataCDEx("AGAIN", 0, 0, 0, 0), 1);
+  const Bytes want = Burner::Composed("AGAIN", 0);
+  EXPECT_TRUE(b.Disc(0, want.size() / 2048) == want);
+}
+
+TEST(Stop, MidTrackEndsTheTrackAndTheNextJobWorks) {
+  Burner b("dvd-ram");
+  b.AddTree();
+  Vuz_AddFiles("/proc/self/mem", "\\zz", 0);
+  int32_t progressAtStop = -1;
+  HostMessages messages([&](const HostMessages::Message&) {
+    progressAtStop = Vuz_WriteGetProgress();
+    Vuz_StopWrite();
+  });
+  ASSERT_EQ(Vuz_SetMessageHandle(1, 0x401), 1);
+  const size_t threads = ThreadCount();
+  ASSERT_EQ(Vuz_WriteDataCDEx("STOPPED", 0, 0, 0, 0), 1);
+  EXPECT_EQ(ThreadCount(), threads);
+  EXPECT_GT(progressAtStop, 0);
+  EXPECT_LT(progressAtStop, 100);
+  const uint64_t written = fs::file_size(b.DiscPath()) / 2048;
+  EXPECT_GT(written, 0u);
+  // The writer cannot have passed the unreadable file's sector, the image's
+  // last file: the track's last block was not written.
+  EXPECT_LT(written, Burner::Composed("STOPPED", 0).size() / 2048) << "the track ran on after the stop";
+
+  ASSERT_EQ(Vuz_ClearFiles(), 1);
+  b.AddTree();
+  ASSERT_EQ(Vuz_WriteDataCDEx("AGAIN", 0, 0, 0, 0), 1);
+  const Bytes want = Burner::Composed("AGAIN", 0);
+  EXPECT_TRUE(b.Disc(0, want.size() / 2048) == want);
+}
+
+TEST(Stop, WithNothingRunningChangesNothing) {
+  Burner b("cd-rw");
+  EXPECT_EQ(Vuz_StopWrite(), 1);
+  b.AddTree();
+  ASSERT_EQ(Vuz_WriteDataCDEx("AFTER", 0, 0, 0, 0), 1);
+  const Bytes want = Burner::Composed("AFTER", 0);
+  EXPECT_TRUE(b.Disc(0, want.size() / 2048) == want);
+}
+
+// File output: every block goes to the file named by DORVIK_TEMP_FILE, which
+// the library empties when it starts; the drive gets no data.
+TEST(FileOutput, TheBlocksGoToTheFileWhichThenHoldsTheComposedImage) {
+  TempFolder out;
+  const std::string file = out / "blocks.bin";
+  Save(file, Bytes(4096, 0xEE));  // left over from an earlier run
+  Burner b({"cd-r", "", "", {{"DORVIK_WRITE_TYPE", "1 (file)"}, {"DORVIK_TEMP_FILE", file}}, ""});
+  EXPECT_FALSE(fs::exists(file)) << "emptied when the library started";
+  b.AddTree();
+  ASSERT_EQ(Vuz_WriteDataCD("FILEOUT", 0, 0), 1);
+  const Bytes got = ReadBytes(file), want = Burner::Composed("FILEOUT", 0);
+  EXPECT_EQ(got.size(), want.size());
+  EXPECT_TRUE(got == want);
+  ASSERT_EQ(Vuz_Load(), 1);
+  EXPECT_TRUE(b.Disc(0, 64) == Bytes(64 * 2048, 0));
+}
+
+TEST(FileOutput, WithoutAFileNamedEveryBlockIsDropped) {
+  Burner b({"dvd-ram", "", "", {{"DORVIK_WRITE_TYPE", "1"}}, ""});
+  b.AddTree();
+  EXPECT_EQ(Vuz_WriteDataCD("NOWHERE", 0, 0), 1);
+  EXPECT_TRUE(b.Disc(0, 64) == Bytes(64 * 2048, 0));
+}
+
+}  // namespace
+}  // namespace dorvik::test
