@@ -3,6 +3,7 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -10,7 +11,10 @@
 #include <sstream>
 #include <vector>
 
+#include "burn/drive_sector_reader.h"
+#include "collection/previous_session_descriptor.h"
 #include "drive/drive.h"
+#include "iso/session_walk.h"
 #include "sha256.h"
 #include "transport/sg_io_device.h"
 
@@ -97,65 +101,30 @@ void CheckMount(Report& report, const PlannedListing& listing, const PlannedDriv
 
 namespace {
 
-// HOOK(import-walk): until the library's previous-session import lands,
-// the tree is read here from the primary directory records, every sector
-// through the library's Drive::Read10. Replace this walker with the import
-// walk's listing once it exists.
-class DirectoryWalker {
- public:
-  explicit DirectoryWalker(Drive& drive) : drive_(drive) {}
+// The disc path "\A\B\" as the expectation writes it: "A/B/".
+std::string HostFolder(const std::string& discFolder) {
+  std::string folder;
+  for (size_t i = 1; i < discFolder.size(); ++i) folder += discFolder[i] == '\\' ? '/' : discFolder[i];
+  return folder;
+}
 
-  bool Walk(Tree& tree) {
-    std::vector<uint8_t> pvd(kUserSectorLength);
-    if (drive_.Read10(pvd.data(), kUserSectorLength, 1, 16) != 0 || pvd[0] != 1) return false;
-    return Directory(pvd.data() + 156, "", tree, 0);
+// A file's bytes as the old session's record places them, read back with
+// READ(10) so the listing judges where the walk says the data is.
+std::string ExtentEntry(Drive& drive, const SessionDescriptor& file) {
+  Sha256 digest;
+  std::vector<uint8_t> chunk(32 * kUserSectorLength);
+  uint64_t left = static_cast<uint32_t>(file.size);
+  uint32_t lba = static_cast<uint32_t>(file.extent);
+  while (left > 0) {
+    const uint32_t blocks = static_cast<uint32_t>(std::min<uint64_t>(32, (left + kUserSectorLength - 1) / kUserSectorLength));
+    if (drive.Read10(chunk.data(), blocks * kUserSectorLength, blocks, lba) != 0) return "unreadable";
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(left, uint64_t{blocks} * kUserSectorLength));
+    digest.Update(chunk.data(), n);
+    left -= n;
+    lba += blocks;
   }
-
- private:
-  static uint32_t Le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
-
-  bool ReadExtent(uint32_t lba, uint32_t size, std::vector<uint8_t>& out) {
-    const uint32_t blocks = (size + kUserSectorLength - 1) / kUserSectorLength;
-    out.assign(uint64_t{blocks} * kUserSectorLength, 0);
-    for (uint32_t i = 0; i < blocks; ++i)
-      if (drive_.Read10(out.data() + uint64_t{i} * kUserSectorLength, kUserSectorLength, 1, lba + i) != 0) return false;
-    out.resize(size);
-    return true;
-  }
-
-  bool Directory(const uint8_t* record, const std::string& prefix, Tree& tree, int depth) {
-    if (depth > 16) return false;
-    std::vector<uint8_t> dir;
-    if (!ReadExtent(Le32(record + 2), Le32(record + 10), dir)) return false;
-    for (size_t pos = 0; pos < dir.size();) {
-      const uint8_t length = dir[pos];
-      if (length == 0) {  // records do not cross sectors
-        pos = (pos / kUserSectorLength + 1) * kUserSectorLength;
-        continue;
-      }
-      if (pos + length > dir.size() || length < 34) return false;
-      const uint8_t* r = dir.data() + pos;
-      const uint8_t nameLength = r[32];
-      const std::string name(reinterpret_cast<const char*>(r + 33), nameLength);
-      pos += length;
-      if (nameLength == 1 && (name[0] == 0 || name[0] == 1)) continue;  // "." and ".."
-      const std::string path = prefix.empty() ? name : prefix + "/" + name;
-      if (r[25] & 0x02) {
-        tree[path] = "d";
-        if (!Directory(r, path, tree, depth + 1)) return false;
-      } else {
-        std::vector<uint8_t> data;
-        if (!ReadExtent(Le32(r + 2), Le32(r + 10), data)) return false;
-        Sha256 digest;
-        digest.Update(data.data(), data.size());
-        tree[path] = "f " + std::to_string(data.size()) + " " + digest.HexDigest();
-      }
-    }
-    return true;
-  }
-
-  Drive& drive_;
-};
+  return "f " + std::to_string(file.size) + " " + digest.HexDigest();
+}
 
 }  // namespace
 
@@ -164,11 +133,26 @@ void CheckLibraryTree(Report& report, const PlannedListing& listing, const Plann
   const std::string name = "tree/" + listing.name;
   transport.Attach(id, std::make_unique<SgIoDevice>(drive.srNode));
   {
+    // The walk the library runs before appending a session, over the same
+    // reads it uses there: READ CD where the drive gives whole sectors,
+    // READ(10) where it refuses them (scsi-cd).
     Drive reader(id, &transport);
-    DirectoryWalker walker(reader);
+    DriveSectorReader sectors(reader);
+    std::vector<std::pair<std::string, std::string>> entries;
+    const iso::SessionLocation where{listing.start, listing.end, 1};
+    const iso::SessionWalkReport walk = iso::WalkSession(
+        sectors, where, [&](const std::string& descriptor, const std::string& folder) { entries.emplace_back(descriptor, folder); });
+    const bool walked = walk.result == iso::SessionWalkResult::Imported;
+    report.Check(name + "/walk", walked && walk.joliet && walk.skipped == 0 && walk.shortened == 0,
+                 Format("result %d, Joliet %d, %u left out, %u shortened", static_cast<int>(walk.result), walk.joliet ? 1 : 0,
+                        walk.skipped, walk.shortened));
     Tree got;
-    if (report.Check(name + "/walk", walker.Walk(got), "a directory could not be read"))
-      CompareTrees(report, name, got, ReadExpectation(listing.expect));
+    for (const auto& [descriptor, folder] : entries) {
+      const SessionDescriptor entry = ParseSessionDescriptor(descriptor);
+      const std::string path = HostFolder(folder) + entry.name;
+      got[path] = entry.kind == SessionEntryKind::Folder ? "d" : ExtentEntry(reader, entry);
+    }
+    if (walked) CompareTrees(report, name, got, ReadExpectation(listing.expect));
   }
   transport.Attach(id, nullptr);
 }

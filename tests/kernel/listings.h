@@ -19,7 +19,9 @@ Tree ReadExpectation(const std::string& path);
 // Mounts the drive's disc with isofs and the listing's options, lists it.
 void CheckMount(Report& report, const PlannedListing& listing, const PlannedDrive& drive);
 
-// Lists the disc's primary tree through the library's drive reads.
+// Lists the tree of the session at listing.start with the library's own
+// previous-session walk over the drive, and reads each file where the walk
+// says it lies.
 void CheckLibraryTree(Report& report, const PlannedListing& listing, const PlannedDrive& drive,
                       RoutingTransport& transport, DeviceId id);
 

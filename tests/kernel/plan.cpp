@@ -36,7 +36,9 @@ Plan ReadPlan(const std::string& path) {
       if (d.dataBlocks == 0) d.dataBlocks = d.blocks;
       plan.drives.push_back(d);
     } else if (kind == "mount" || kind == "tree") {
-      plan.listings.push_back({kind, v["name"], v["drive"], v["view"], v["options"], v["expect"]});
+      plan.listings.push_back({kind, v["name"], v["drive"], v["view"], v["options"], v["expect"],
+                               static_cast<uint32_t>(std::strtoul(v["start"].c_str(), nullptr, 10)),
+                               static_cast<uint32_t>(std::strtoul(v["end"].c_str(), nullptr, 10))});
     } else if (kind == "seeds") {
       plan.seeds = true;
     }

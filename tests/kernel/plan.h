@@ -4,7 +4,7 @@
 //   drive name=N bus=ata|virtio port=P target=T role=disc|empty|large
 //         [blocks=B datablocks=D sha256=S vendor=V product=P]
 //   mount name=N drive=N view=joliet|primary options=O expect=FILE
-//   tree name=N drive=N expect=FILE
+//   tree name=N drive=N start=LBA end=LBA expect=FILE   (end 0: not known)
 //   seeds
 // Values hold no spaces; '_' in vendor and product stands for a space.
 #include <cstdint>
@@ -24,6 +24,7 @@ struct PlannedDrive {
 struct PlannedListing {
   std::string kind;  // "mount" or "tree"
   std::string name, drive, view, options, expect;
+  uint32_t start = 0, end = 0;  // the session a tree listing walks
 };
 
 struct Plan {
