@@ -329,14 +329,14 @@ void Disc::ResumeOpenTrack(uint64_t recordedEnd) {
   if (end > nwa) RecordWrite(nwa, static_cast<uint32_t>(end - nwa), open->mode);
 }
 
-Sense Disc::Reserve(uint32_t blocks) {
+Sense Disc::Reserve(uint32_t blocks, uint8_t trackMode) {
   if (!Sequential()) return sense::CommandSequenceError();
   if (finalized_ || OpenTrack()) return sense::CommandSequenceError();
   if (blocks == 0) return sense::InvalidFieldInCdb();
   const uint32_t start = NextTrackStart();
   if (start >= capacity_ || blocks > capacity_ - start) return sense::InvalidFieldInCdb();
   if (Traits().cd && tracks_.size() >= 99) return sense::CommandSequenceError();
-  tracks_.push_back(TrackRecord{OpenSession(), start, blocks, 0, false, 4});
+  tracks_.push_back(TrackRecord{OpenSession(), start, blocks, 0, false, trackMode});
   return Sense::None();
 }
 

@@ -63,6 +63,7 @@ class Disc {
   bool Finalized() const { return finalized_; }
   uint16_t ClosedSessions() const { return closedSessions_; }
   const std::vector<TrackRecord>& Recorded() const { return tracks_; }
+  bool OpenTrackAudio() const { return OpenTrack() && OpenTrack()->Audio(); }
 
   DiscStatus Status() const;
   SessionState LastSessionState() const;
@@ -94,7 +95,8 @@ class Disc {
   // The disc file holds recordedEnd blocks: an open track the saved state
   // had not followed to its end continues there.
   void ResumeOpenTrack(uint64_t recordedEnd);
-  Sense Reserve(uint32_t blocks);
+  // A new track of exactly blocks, to be written in trackMode.
+  Sense Reserve(uint32_t blocks, uint8_t trackMode);
   // discAtOnce: page 5 selects disc-at-once, where a reservation can only
   // be completed by filling it.
   Sense CloseTrack(uint32_t number, bool discAtOnce);

@@ -9,6 +9,7 @@
 namespace dorvik::emulator {
 
 std::string StateFilePath(const std::string& discPath) { return discPath + ".state"; }
+std::string AudioFilePath(const std::string& discPath) { return discPath + ".audio"; }
 
 std::string FormatDiscState(const Disc& disc) {
   std::ostringstream s;

@@ -20,6 +20,9 @@
 namespace dorvik::emulator {
 
 std::string StateFilePath(const std::string& discPath);
+// Where the 2352-byte audio blocks of a CD are kept, block n at n * 2352.
+std::string AudioFilePath(const std::string& discPath);
+inline constexpr uint32_t kAudioBlockSize = 2352;
 std::string FormatDiscState(const Disc& disc);
 // Null (with a reason) when the text is not a state this recorder wrote.
 std::optional<Disc> ParseDiscState(const std::string& text, std::string* error);

@@ -8,7 +8,9 @@ namespace dorvik::emulator {
 
 VirtualRecorder::Reply VirtualRecorder::TestUnitReady() {
   if (auto missing = MediumMissing()) return {*missing};
-  if (auto busy = BusySense()) return {*busy};
+  const bool saysReady =
+      options_.readyWhileClosing && (busyWith_ == BusyWith::Closing || busyWith_ == BusyWith::Flushing);
+  if (auto busy = BusySense(); busy && !saysReady) return {*busy};
   return {};
 }
 
@@ -55,7 +57,8 @@ VirtualRecorder::Reply VirtualRecorder::StartStopUnit(const uint8_t* cdb) {
   if (prevented_) return {sense::MediumRemovalPrevented()};
   if (auto busy = BusySense()) return {*busy};
   trayOpen_ = true;
-  simulatedNwa_.reset();
+  simulation_.reset();
+  EndStreaming();
   return {};
 }
 
@@ -119,8 +122,10 @@ VirtualRecorder::Reply VirtualRecorder::ModeSelect(const uint8_t* cdb, const uin
     p[0] &= 0x3F;
     p[1] = 0x32;
     writeParameters_ = p;
-    simulatedNwa_.reset();
   }
+  // Leaving test write ends a simulated recording; a new page for the next
+  // track of one keeps it.
+  if (!Simulating()) simulation_.reset();
   return {};
 }
 

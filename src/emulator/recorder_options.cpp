@@ -70,6 +70,12 @@ bool ParseRecorderOptions(const std::string& text, RecorderOptions& options, std
       ok = ParseNumber(value, options.blankMinimalMs);
     } else if (key == "blank-full-ms") {
       ok = ParseNumber(value, options.blankFullMs);
+    } else if (key == "close-track-ms") {
+      ok = ParseNumber(value, options.closeTrackMs);
+    } else if (key == "flush-closes-track") {
+      ok = ParseFlag(value, options.flushClosesTrack);
+    } else if (key == "ready-while-closing") {
+      ok = ParseFlag(value, options.readyWhileClosing);
     } else if (key == "close-session-ms") {
       ok = ParseNumber(value, options.closeSessionMs);
     } else if (key == "format-ms") {

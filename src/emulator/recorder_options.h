@@ -31,12 +31,24 @@ struct RecorderOptions {
   uint32_t bufferBlocks = 1024;  // 2 MB drive buffer
   // Capacity of a new blank medium; empty: the medium's usual size.
   std::optional<uint32_t> capacity;
-  // Nominal busy times of the immediate operations, in ms.
+  // Nominal durations of the slow operations, in ms: how long the drive is
+  // busy after one started with the Immed bit, how long one without it
+  // takes (and whether it outlasts the host's timeout).
   uint32_t blankMinimalMs = 30000;
   uint32_t blankFullMs = 300000;
+  uint32_t closeTrackMs = 0;
   uint32_t closeSessionMs = 20000;
   uint32_t formatMs = 60000;
-  uint32_t syncCacheMs = 2000;
+  uint32_t syncCacheMs = 2000;  // a flush with written blocks in the cache
+
+  // Kinder behaviours some real drive models show; all off by default.
+  // SYNCHRONIZE CACHE ends a CD track-at-once track (padding it to 4 s),
+  // as the drives cdrecord and libburn rely on do; a later CLOSE TRACK of
+  // it is then refused like any close of a complete track.
+  bool flushClosesTrack = false;
+  // While an Immed CLOSE TRACK/SESSION or SYNCHRONIZE CACHE runs, TEST UNIT
+  // READY answers GOOD and only READ DISC/TRACK INFORMATION answer 02/04/07.
+  bool readyWhileClosing = false;
 };
 
 // The profiles a drive of this model lists, highest first.
@@ -47,8 +59,10 @@ bool ModelWrites(DriveModel model, MediumKind kind);
 // "key=value" entries separated by ';' (DORVIK_VIRTUAL_OPTIONS): vendor,
 // product, revision, model (dvd-recorder, cd-recorder, dvd-reader), tao,
 // mastering, emulate-speed (0 or 1), buffer (blocks), capacity (blocks),
-// and the busy times blank-minimal-ms, blank-full-ms, close-session-ms,
-// format-ms, sync-cache-ms. False with a reason on a bad entry.
+// the durations blank-minimal-ms, blank-full-ms, close-track-ms,
+// close-session-ms, format-ms, sync-cache-ms, and the kinder behaviours
+// flush-closes-track and ready-while-closing (0 or 1). False with a reason
+// on a bad entry.
 bool ParseRecorderOptions(const std::string& text, RecorderOptions& options, std::string* error);
 
 }  // namespace dorvik::emulator

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
+#include <chrono>
+#include <thread>
 
 #include "emulator/bytes.h"
 #include "emulator/steady_clock.h"
@@ -45,7 +46,10 @@ std::unique_ptr<VirtualRecorder> VirtualRecorder::Open(const std::string& path, 
       std::string why;
       disc = LoadDiscState(statePath, &why);
       if (!disc) return fail(why);
-      disc->ResumeOpenTrack(info.size / 2048);
+      // The files' lengths tell how far an open track got.
+      const platform::PathInfo audio = platform::Stat(AudioFilePath(path));
+      disc->ResumeOpenTrack(disc->OpenTrackAudio() ? (audio.exists ? audio.size / kAudioBlockSize : 0)
+                                                   : info.size / 2048);
     } else if (info.exists && info.size > 0) {
       // Any image without a state is a pressed disc holding it.
       const uint64_t blocks = (info.size + 2047) / 2048;
@@ -84,6 +88,7 @@ VirtualRecorder::VirtualRecorder(std::string path, RecorderOptions options, Disc
                                  bool readOnly)
     : path_(std::move(path)),
       statePath_(StateFilePath(path_)),
+      audioPath_(AudioFilePath(path_)),
       options_(std::move(options)),
       disc_(std::move(disc)),
       file_(std::move(file)),
@@ -96,7 +101,7 @@ VirtualRecorder::~VirtualRecorder() {
 }
 
 bool VirtualRecorder::Send(const uint8_t* cdb, uint8_t cdbLength, void* data, uint32_t dataLength,
-                           Direction direction, uint32_t, DeviceReply& reply) {
+                           Direction direction, uint32_t timeoutMs, DeviceReply& reply) {
   if (!cdb || cdbLength == 0 || cdbLength > 16) return false;
   std::lock_guard lock(mutex_);
   if (!data) dataLength = 0;
@@ -116,16 +121,34 @@ bool VirtualRecorder::Send(const uint8_t* cdb, uint8_t cdbLength, void* data, ui
       r.sense = Sense::Of(0x04, 0x44, 0x00);  // internal target failure
     }
   }
-  Log(cdb, cdbLength, direction, dataLength, r.sense);
+  if (stateDirty_) SaveState();
+  TakeTime(r, timeoutMs);
   reply = DeviceReply{};
-  if (!r.sense.Good()) {
+  if (r.transportFailure) {
+    reply.status = kTransportFailure;
+  } else if (!r.sense.Good()) {
     reply.status = 2;
     const auto sense = FixedFormatSense(r.sense);
     std::copy(sense.begin(), sense.end(), reply.sense);
   }
+  Log(cdb, cdbLength, direction, dataLength, reply.status, r.sense);
   if (cdb[0] != 0x03) lastSense_ = r.sense;
-  if (stateDirty_) SaveState();
   return true;
+}
+
+void VirtualRecorder::TakeTime(Reply& r, uint32_t timeoutMs) {
+  if (r.durationUs == 0) return;
+  // 0 and 0xFFFFFFFF: the host sets no limit.
+  const bool limited = timeoutMs != 0 && timeoutMs != 0xFFFFFFFFu;
+  const uint64_t limitUs = limited ? platform::ScaledMicroseconds(timeoutMs) : UINT64_MAX;
+  if (r.durationUs <= limitUs) {
+    std::this_thread::sleep_for(std::chrono::microseconds(r.durationUs));
+    return;
+  }
+  // The host's transport gives up; the drive goes on with what it started.
+  std::this_thread::sleep_for(std::chrono::microseconds(limitUs));
+  StartBusyMicroseconds(r.durationUs - limitUs, r.busyWith);
+  r.transportFailure = true;
 }
 
 VirtualRecorder::Reply VirtualRecorder::Execute(const uint8_t* cdb, uint8_t* data, uint32_t length, Direction direction) {
@@ -174,13 +197,15 @@ void VirtualRecorder::ApplyFaultEffect(const Fault& fault, const uint8_t* cdb, u
     case FaultEffect::None: break;
     case FaultEffect::Remove:
       mediumPresent_ = false;
-      simulatedNwa_.reset();
+      simulation_.reset();
+      EndStreaming();
       break;
     case FaultEffect::Damage: {
       // Only a write can damage a track, and a simulated one burns nothing.
       if (cdb[0] != 0x2A || cdbLength < 10 || NotWritable()) break;
       const WriteParameters wp = WriteParameters::From(writeParameters_.data());
       if (wp.Simulated(disc_)) break;
+      EndStreaming();
       if (disc_.Damage(Get32(cdb + 2), TrackModeFor(wp))) stateDirty_ = true;
       break;
     }
@@ -208,7 +233,12 @@ std::optional<Sense> VirtualRecorder::MediumMissing() const {
 std::optional<Sense> VirtualRecorder::BusySense() const {
   const uint64_t now = SteadyMicroseconds();
   if (now >= busyUntilUs_) return std::nullopt;
-  Sense s = busySense_;
+  Sense s;
+  switch (busyWith_) {
+    case BusyWith::Formatting: s = sense::FormatInProgress(); break;
+    case BusyWith::Flushing: s = sense::LongWriteInProgress(); break;
+    default: s = sense::OperationInProgress(); break;
+  }
   const uint64_t span = std::max<uint64_t>(busyUntilUs_ - busyStartUs_, 1);
   s.progress = static_cast<uint16_t>(std::min<uint64_t>((now - busyStartUs_) * 65536 / span, 65535));
   s.hasProgress = true;
@@ -220,6 +250,18 @@ std::optional<Sense> VirtualRecorder::NotReady() const {
   return BusySense();
 }
 
+std::optional<Sense> VirtualRecorder::NotReadyForQuery() const {
+  if (auto missing = MediumMissing()) return missing;
+  auto busy = BusySense();
+  // Drives that report ready while closing still refuse to describe the
+  // disc until they are done.
+  if (busy && options_.readyWhileClosing && (busyWith_ == BusyWith::Closing || busyWith_ == BusyWith::Flushing)) {
+    busy->asc = 0x04;
+    busy->ascq = 0x07;
+  }
+  return busy;
+}
+
 std::optional<Sense> VirtualRecorder::NotWritable() const {
   if (auto s = NotReady()) return s;
   if (disc_.Traits().recording == Recording::Pressed) return sense::CannotWriteIncompatibleFormat();
@@ -227,10 +269,35 @@ std::optional<Sense> VirtualRecorder::NotWritable() const {
   return std::nullopt;
 }
 
-void VirtualRecorder::StartBusy(uint32_t nominalMs, Sense sense) {
+void VirtualRecorder::StartBusy(uint32_t nominalMs, BusyWith what) {
+  StartBusyMicroseconds(platform::ScaledMicroseconds(nominalMs), what);
+}
+
+void VirtualRecorder::StartBusyMicroseconds(uint64_t scaledUs, BusyWith what) {
   busyStartUs_ = SteadyMicroseconds();
-  busyUntilUs_ = busyStartUs_ + platform::ScaledMicroseconds(nominalMs);
-  busySense_ = sense;
+  busyUntilUs_ = busyStartUs_ + scaledUs;
+  busyWith_ = what;
+}
+
+void VirtualRecorder::EndStreaming() { streaming_ = false; }
+
+bool VirtualRecorder::Simulating() const {
+  return WriteParameters::From(writeParameters_.data()).Simulated(disc_);
+}
+
+Disc& VirtualRecorder::Target() {
+  if (!Simulating()) return disc_;
+  if (!simulation_) simulation_ = disc_;
+  return *simulation_;
+}
+
+const Disc& VirtualRecorder::Shown() const { return simulation_ ? *simulation_ : disc_; }
+
+void VirtualRecorder::EndSimulationWhenClosed() {
+  // A simulated recording ends with its session: the disc is as it was.
+  if (simulation_ && (simulation_->ClosedSessions() != disc_.ClosedSessions() ||
+                      simulation_->Finalized() != disc_.Finalized()))
+    simulation_.reset();
 }
 
 std::vector<uint16_t> VirtualRecorder::WriteSpeedsKbs() const {
@@ -278,30 +345,6 @@ DriveView VirtualRecorder::View() const {
   return v;
 }
 
-void VirtualRecorder::ReadSectors(uint32_t lba, uint32_t count, uint8_t* out) {
-  const size_t bytes = static_cast<size_t>(count) * 2048;
-  file_.Seek(static_cast<int64_t>(lba) * 2048);
-  const size_t got = file_.Read(out, bytes);
-  if (got < bytes) std::memset(out + got, 0, bytes - got);  // never written: sparse zeros
-}
-
-void VirtualRecorder::WriteSectors(uint32_t lba, uint32_t count, const uint8_t* in) {
-  const uint64_t offset = static_cast<uint64_t>(lba) * 2048;
-  const size_t bytes = static_cast<size_t>(count) * 2048;
-  // Zeros past the end of the file stay a hole: erasing a DVD+RW by
-  // overwriting it must not fill the disk with a third of a disc of zeros.
-  if (offset >= file_.Length() && std::all_of(in, in + bytes, [](uint8_t b) { return b == 0; })) {
-    file_.SetLength(offset + bytes);
-    return;
-  }
-  file_.Seek(static_cast<int64_t>(offset));
-  file_.Write(in, bytes);
-}
-
-void VirtualRecorder::EraseSectors() {
-  if (!readOnly_) file_.SetLength(0);
-}
-
 void VirtualRecorder::SaveState() {
   try {
     SaveDiscState(statePath_, disc_);
@@ -312,12 +355,12 @@ void VirtualRecorder::SaveState() {
 }
 
 void VirtualRecorder::Log(const uint8_t* cdb, uint8_t cdbLength, Direction direction, uint32_t length,
-                          const Sense& sense) {
+                          uint8_t status, const Sense& sense) {
   LoggedCommand c;
   c.cdb.assign(cdb, cdb + cdbLength);
   c.direction = direction;
   c.length = length;
-  c.status = sense.Good() ? 0 : 2;
+  c.status = status;
   c.sense = sense;
   log_.push_back(std::move(c));
   if (log_.size() > kCommandLogLimit) log_.pop_front();
@@ -338,11 +381,20 @@ std::vector<LoggedCommand> VirtualRecorder::CommandLog() const {
 void VirtualRecorder::SetMediumPresent(bool present) {
   std::lock_guard lock(mutex_);
   mediumPresent_ = present;
+  if (!present) {
+    simulation_.reset();
+    EndStreaming();
+  }
 }
 
 bool VirtualRecorder::TrayOpen() const {
   std::lock_guard lock(mutex_);
   return trayOpen_;
+}
+
+uint64_t VirtualRecorder::Underruns() const {
+  std::lock_guard lock(mutex_);
+  return underruns_;
 }
 
 uint16_t VirtualRecorder::CurrentProfile() const {

@@ -5,9 +5,12 @@
 // It is written from how drives behave, not from how this library's drive
 // layer expects them to, so it can catch the library's mistakes.
 //
-// Commands run one at a time under a mutex. Slow operations started with
-// the Immed bit leave the drive busy for a (DORVIK_TIME_SCALE scaled) time;
-// nothing on the command path sleeps unless write speed is emulated.
+// Commands run one at a time under a mutex. Slow operations take their
+// nominal time (scaled by DORVIK_TIME_SCALE): started with the Immed bit
+// they leave the drive busy for it, without it the command takes it, and
+// one that outlasts the timeout the host passed fails as a transport
+// reports a timeout while the drive carries on. Audio blocks (2352 bytes)
+// live in a second file beside the disc file (PATH + ".audio").
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -30,9 +33,13 @@ struct LoggedCommand {
   std::vector<uint8_t> cdb;
   Direction direction = DirNone;
   uint32_t length = 0;
-  uint8_t status = 0;  // 0 GOOD, 2 CHECK CONDITION
+  uint8_t status = 0;  // 0 GOOD, 2 CHECK CONDITION, kTransportFailure
   Sense sense;
 };
+
+// The status a command gets when the host's transport gave up on it (its
+// timeout passed): no SCSI status and no sense, as SG_IO reports a timeout.
+inline constexpr uint8_t kTransportFailure = 0xFF;
 
 class VirtualRecorder final : public ScsiDevice {
  public:
@@ -56,15 +63,28 @@ class VirtualRecorder final : public ScsiDevice {
   void SetMediumPresent(bool present);
   bool TrayOpen() const;
   uint16_t CurrentProfile() const;  // 0 with no usable medium
+  // With write speed emulated: how often the drive's buffer ran empty
+  // between two writes of a track (from its first WRITE(10) to the
+  // SYNCHRONIZE CACHE or close that ends it). Counted only at a time scale
+  // above 0, where emulated time passes.
+  uint64_t Underruns() const;
 
   static constexpr size_t kCommandLogLimit = 1u << 16;
 
  private:
   VirtualRecorder(std::string path, RecorderOptions options, Disc disc, platform::LargeFile file, bool readOnly);
 
+  // What keeps the drive busy after an Immed command, or outlasts a timeout.
+  enum class BusyWith : uint8_t { Nothing, Blanking, Formatting, Closing, Flushing };
+
   struct Reply {
     Sense sense;
     uint32_t transferred = 0;
+    // A command without Immed that takes time: how long (scaled µs), and
+    // what the drive is busy with when the host stops waiting first.
+    uint64_t durationUs = 0;
+    BusyWith busyWith = BusyWith::Nothing;
+    bool transportFailure = false;
   };
   Reply Execute(const uint8_t* cdb, uint8_t* data, uint32_t dataLength, Direction direction);
 
@@ -96,8 +116,15 @@ class VirtualRecorder final : public ScsiDevice {
   std::optional<Sense> MediumMissing() const;
   std::optional<Sense> BusySense() const;
   std::optional<Sense> NotReady() const;     // no usable medium, or busy
+  // NotReady as READ DISC/TRACK INFORMATION see it (ready-while-closing).
+  std::optional<Sense> NotReadyForQuery() const;
   std::optional<Sense> NotWritable() const;  // NotReady, a pressed disc, or a read-only file
-  void StartBusy(uint32_t nominalMs, Sense sense);
+  void StartBusy(uint32_t nominalMs, BusyWith what);
+  void StartBusyMicroseconds(uint64_t scaledUs, BusyWith what);
+  // Sleeps the command's duration, or up to the host's timeout.
+  void TakeTime(Reply& r, uint32_t timeoutMs);
+  // The drive stops streaming a track (flush, close, medium gone).
+  void EndStreaming();
   void ApplyFaultEffect(const Fault& fault, const uint8_t* cdb, uint8_t cdbLength);
   // The track mode a write under page 5 records: the page's on CD, 5
   // (incremental) on sequential DVD, 4 elsewhere.
@@ -106,18 +133,32 @@ class VirtualRecorder final : public ScsiDevice {
   std::vector<uint16_t> WriteSpeedsKbs() const;
   uint16_t EffectiveWriteSpeed() const;
   uint16_t EffectiveReadSpeed() const;
+  bool Simulating() const;
+  // The disc a recording command changes: the real one, or during a test
+  // write a copy that is never saved and ends with the simulated session.
+  Disc& Target();
+  // What READ DISC/TRACK INFORMATION describe: the simulated recording
+  // while one runs.
+  const Disc& Shown() const;
+  void EndSimulationWhenClosed();
   void ReadSectors(uint32_t lba, uint32_t count, uint8_t* out);
   void WriteSectors(uint32_t lba, uint32_t count, const uint8_t* in);
+  void ReadAudio(uint32_t lba, uint32_t count, uint8_t* out);
+  void WriteAudio(uint32_t lba, uint32_t count, const uint8_t* in);
+  bool AudioAt(uint32_t lba) const;  // inside a recorded audio track
   void EraseSectors();
   void SaveState();
-  void Log(const uint8_t* cdb, uint8_t cdbLength, Direction direction, uint32_t length, const Sense& sense);
+  void Log(const uint8_t* cdb, uint8_t cdbLength, Direction direction, uint32_t length, uint8_t status,
+           const Sense& sense);
 
   const std::string path_;
   const std::string statePath_;
+  const std::string audioPath_;
   const RecorderOptions options_;
   mutable std::mutex mutex_;
   Disc disc_;
   platform::LargeFile file_;
+  platform::LargeFile audio_;  // opened when first needed
   bool readOnly_;
   bool mediumPresent_ = true;
   bool trayOpen_ = false;
@@ -129,14 +170,18 @@ class VirtualRecorder final : public ScsiDevice {
   WriteParametersPage writeParameters_;
   uint16_t requestedReadSpeed_ = 0xFFFF;
   uint16_t requestedWriteSpeed_ = 0xFFFF;
-  // Busy until this steady-clock time (µs), answering busySense_.
+  // Busy until this steady-clock time (µs) with busyWith_.
   uint64_t busyStartUs_ = 0;
   uint64_t busyUntilUs_ = 0;
-  Sense busySense_;
-  // Emulated write speed: when the drive's buffer will have drained (µs).
+  BusyWith busyWith_ = BusyWith::Nothing;
+  // Blocks written since the last flush: the flush has work to do.
+  bool cacheDirty_ = false;
+  // Emulated write speed: when the drive's buffer will have drained (µs),
+  // whether a track is streaming, and how often its buffer ran dry.
   uint64_t writeDrainedUs_ = 0;
-  // Simulation (test write): where the next simulated block must go.
-  std::optional<uint32_t> simulatedNwa_;
+  bool streaming_ = false;
+  uint64_t underruns_ = 0;
+  std::optional<Disc> simulation_;
   Sense lastSense_;
   FaultScript faults_;
   std::deque<LoggedCommand> log_;

@@ -1,6 +1,8 @@
 // The drive around the medium: tray and lock, refusals, busy periods,
-// scripted faults and the command log.
+// timeouts, the write buffer, scripted faults and the command log.
 #include <gtest/gtest.h>
+
+#include <cstdlib>
 
 #include "mmc_host.h"
 
@@ -60,6 +62,77 @@ TEST(DriveBehaviour, ImmediateCloseKeepsTheDriveBusyForItsTime) {
   host.WaitReady();
   EXPECT_GE(platform::MonotonicMilliseconds() - start, 100u);
   EXPECT_EQ(host.DiscInformation().data[2], 0x01);
+}
+
+// Nominal milliseconds that last about ms at the time scale the tests run with.
+uint32_t Lasting(double ms) { return static_cast<uint32_t>(std::min(ms / std::max(platform::TimeScale(), 1e-6), 4e9)); }
+
+TEST(DriveBehaviour, WithReadyWhileClosingOnlyDiscAndTrackQueriesWait) {
+  TempFolder dir;
+  RecorderOptions options;
+  options.readyWhileClosing = true;
+  options.closeSessionMs = Lasting(200);
+  options.syncCacheMs = Lasting(200);
+  auto r = NewRecorder(dir / "disc.img", "cd-r", options);
+  MmcHost host(r.get());
+  ASSERT_TRUE(host.WriteParameters(0x41, 0xC4).Good());
+  ASSERT_TRUE(WriteBlocks(host, 0, 16, 0));
+  ASSERT_TRUE(host.Synchronize(true).Good());
+  EXPECT_TRUE(host.TestUnitReady().Good());
+  EXPECT_EQ(host.DiscInformation().Sense(), "02/04/07");
+  EXPECT_EQ(host.TrackInformation(1, 1).Sense(), "02/04/07");
+  EXPECT_EQ(host.Read10(0, 1).Sense(), "02/04/08");  // the drive is still busy for everything else
+  for (int i = 0; i < 5000 && !host.DiscInformation().Good(); ++i) platform::Sleep(1);
+  ASSERT_TRUE(host.Close(1, 1).Good() && host.Close(2, 0, true).Good());
+  EXPECT_TRUE(host.TestUnitReady().Good());
+  EXPECT_EQ(host.DiscInformation().Sense(), "02/04/07");
+  for (int i = 0; i < 5000 && !host.DiscInformation().Good(); ++i) platform::Sleep(1);
+  EXPECT_EQ(host.DiscInformation().data[2] & 0x03, 1);
+}
+
+TEST(DriveBehaviour, ACommandOutlastingItsTimeoutFailsWhileTheDriveCarriesOn) {
+  TempFolder dir;
+  RecorderOptions options;
+  options.closeSessionMs = 20000;
+  auto r = NewRecorder(dir / "disc.img", "cd-r", options);
+  MmcHost host(r.get());
+  ASSERT_TRUE(host.WriteParameters(0x41, 0xC4).Good());
+  ASSERT_TRUE(WriteBlocks(host, 0, 300, 0));
+  ASSERT_TRUE(host.Close(1, 1).Good());
+  EXPECT_EQ(host.Close(2, 0, false, 1000).Sense(), "timeout");  // 20 s of closing against a 1 s timeout
+  EXPECT_EQ(r->CommandLog().back().status, kTransportFailure);
+  EXPECT_EQ(host.TestUnitReady().Sense(), "02/04/07");
+  host.WaitReady();
+  EXPECT_EQ(host.DiscInformation().data[2] & 0x03, 1);  // closed all the same
+  ASSERT_TRUE(WriteBlocks(host, 11700, 300, 0));
+  ASSERT_TRUE(host.Close(1, 2).Good());
+  EXPECT_TRUE(host.Close(2, 0, false, 120000).Good());  // within its timeout
+  EXPECT_TRUE(host.TestUnitReady().Good());
+}
+
+TEST(DriveBehaviour, TheBufferRunningDryMidTrackCountsAsAnUnderrun) {
+  // Real time, so that emulated draining is slow enough to steer.
+  const std::string scale = std::getenv("DORVIK_TIME_SCALE") ? std::getenv("DORVIK_TIME_SCALE") : "";
+  ::setenv("DORVIK_TIME_SCALE", "1", 1);
+  TempFolder dir;
+  RecorderOptions options;
+  options.emulateSpeed = true;
+  options.syncCacheMs = 0;
+  auto r = NewRecorder(dir / "disc.img", "cd-r", options);
+  MmcHost host(r.get());
+  ASSERT_TRUE(host.None({0xBB, 0, 0xFF, 0xFF, 0x02, 0xC0, 0, 0, 0, 0, 0, 0}).Good());  // 4x: 16 blocks drain in 53 ms
+  ASSERT_TRUE(host.WriteParameters(0x41, 0x04).Good());
+  ASSERT_TRUE(WriteBlocks(host, 0, 32, 1));  // the second write comes while the first drains
+  EXPECT_EQ(r->Underruns(), 0u);
+  platform::Sleep(250);
+  ASSERT_TRUE(host.Write10(32, Pattern(32, 16, 1)).Good());
+  EXPECT_EQ(r->Underruns(), 1u);
+  ASSERT_TRUE(host.Synchronize().Good() && host.Close(1, 1).Good());
+  platform::Sleep(100);
+  ASSERT_TRUE(WriteBlocks(host, 452, 16, 1));  // a new track's first write finds the buffer empty by right
+  EXPECT_EQ(r->Underruns(), 1u);
+  if (scale.empty()) ::unsetenv("DORVIK_TIME_SCALE");
+  else ::setenv("DORVIK_TIME_SCALE", scale.c_str(), 1);
 }
 
 TEST(DriveBehaviour, ScriptedFaultsAndTheCommandLog) {

@@ -100,5 +100,27 @@ TEST(SequentialDvd, AnUnfilledReservationKeepsTheSessionOpen) {
   }
 }
 
+TEST(SequentialDvd, ATestWriteLeavesNoReservationBehind) {
+  TempFolder dir;
+  auto r = NewRecorder(dir / "disc.img", "dvd-r");
+  MmcHost host(r.get());
+  ASSERT_TRUE(host.WriteParameters(0x52, 0x05).Good());  // test write, disc-at-once
+  ASSERT_TRUE(host.Reserve(64).Good());
+  EXPECT_EQ(host.TrackInformation(1, 1).data[6] & 0x80, 0x80);  // reserved, while the simulation runs
+  ASSERT_TRUE(WriteBlocks(host, 0, 64, 1));
+  ASSERT_TRUE(host.Synchronize(true).Good());
+  host.WaitReady();
+  auto blank = host.TrackInformation(1, 1);
+  EXPECT_EQ(blank.data[6] & 0xC0, 0x40);  // blank, not reserved
+  EXPECT_EQ(host.DiscInformation().data[2] & 0x03, 0);
+  // The real burn that follows finds the disc as it was.
+  ASSERT_TRUE(host.WriteParameters(0x42, 0x05).Good());
+  ASSERT_TRUE(host.Reserve(64).Good());
+  ASSERT_TRUE(WriteBlocks(host, 0, 64, 2));
+  ASSERT_TRUE(host.Synchronize().Good());
+  EXPECT_EQ(host.DiscInformation().data[2] & 0x03, 2);
+  EXPECT_EQ(host.Read10(0, 64).data, Pattern(0, 64, 2));
+}
+
 }  // namespace
 }  // namespace dorvik::emulator::test

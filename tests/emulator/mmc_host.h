@@ -19,8 +19,9 @@ struct Answer {
   uint8_t status = 0;
   Bytes data, sense;
   bool Good() const { return status == 0; }
-  std::string Sense() const {  // "05/24/00"
+  std::string Sense() const {  // "05/24/00"; "timeout" when the transport gave up
     char text[16] = "00/00/00";
+    if (status == kTransportFailure) return "timeout";
     if (!Good()) std::snprintf(text, sizeof text, "%02X/%02X/%02X", sense[2] & 0x0F, sense[12], sense[13]);
     return text;
   }
@@ -43,10 +44,11 @@ class MmcHost {
  public:
   explicit MmcHost(ScsiDevice* device) : device_(device) {}
 
-  Answer Send(Bytes cdb, Direction direction, Bytes data = {}) {
+  // timeoutMs 0: the host sets no limit.
+  Answer Send(Bytes cdb, Direction direction, Bytes data = {}, uint32_t timeoutMs = 0) {
     DeviceReply reply;
     EXPECT_TRUE(device_->Send(cdb.data(), static_cast<uint8_t>(cdb.size()), data.empty() ? nullptr : data.data(),
-                              static_cast<uint32_t>(data.size()), direction, 1000, reply));
+                              static_cast<uint32_t>(data.size()), direction, timeoutMs, reply));
     Answer a{reply.status, direction == DirIn ? std::move(data) : Bytes{}, {}};
     if (reply.status) a.sense.assign(reply.sense, reply.sense + kSenseBufferLength);
     return a;
@@ -78,8 +80,8 @@ class MmcHost {
   }
   Answer Reserve(uint32_t blocks) { return None(Cdb10(0x53, 0, blocks >> 24, blocks >> 16, blocks)); }
   Answer Synchronize(bool immed = false) { return None(Cdb10(0x35, immed ? 2 : 0, 0, 0, 0)); }
-  Answer Close(uint8_t function, uint16_t track = 0, bool immed = false) {
-    return None(Cdb10(0x5B, immed, function << 24 | track, 0, 0));
+  Answer Close(uint8_t function, uint16_t track = 0, bool immed = false, uint32_t timeoutMs = 0) {
+    return Send(Cdb10(0x5B, immed, function << 24 | track, 0, 0), DirNone, {}, timeoutMs);
   }
   Answer Blank(uint8_t type, bool immed = false) {
     return None({0xA1, static_cast<uint8_t>(type | (immed ? 0x10 : 0)), 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});

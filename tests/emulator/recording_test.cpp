@@ -191,7 +191,7 @@ TEST(Recording, DvdMinusRIncrementalBorders) {
   MmcHost host(r.get());
   ASSERT_TRUE(host.WriteParameters(0x50, 0xC5).Good());  // a test write records nothing
   ASSERT_TRUE(WriteBlocks(host, 0, 40, 1));
-  ASSERT_TRUE(host.Close(2).Good());
+  ASSERT_TRUE(host.Close(1, 1).Good() && host.Close(2).Good());
   EXPECT_EQ(host.DiscInformation().data[2] & 0x03, 0);
   ASSERT_TRUE(host.WriteParameters(0x40, 0xC5).Good());
   ASSERT_TRUE(WriteBlocks(host, 0, 40, 1));

@@ -43,7 +43,7 @@ TEST(VirtualRegistry, DrivesFromTheEnvironmentAppearAfterRealOnes) {
 
 TEST(VirtualRegistry, OptionsAndFaultsComeFromTheEnvironmentAndBadOnesMakeNoRecorder) {
   TempFolder dir;
-  ::setenv("DORVIK_VIRTUAL_OPTIONS", "vendor=ACME;product=Burner 9000", 1);
+  ::setenv("DORVIK_VIRTUAL_OPTIONS", "vendor=ACME;product=Burner 9000;flush-closes-track=1;ready-while-closing=on;close-track-ms=500", 1);
   ::setenv("DORVIK_VIRTUAL_FAULTS", "00x2=02/04/08", 1);
   {
     LibraryRestart library(dir / "a.img");
@@ -58,6 +58,7 @@ TEST(VirtualRegistry, OptionsAndFaultsComeFromTheEnvironmentAndBadOnesMakeNoReco
   for (const auto& [variable, value] :
        {std::pair{"FAULTS", "zz=1/2"}, {"FAULTS", "2A=0/0/0"}, {"FAULTS", "2A@0=3/0/0"}, {"OPTIONS", "capacity=0"},
         {"OPTIONS", "model=floppy"}, {"OPTIONS", "colour=red"}, {"OPTIONS", "tao=maybe"},
+        {"OPTIONS", "flush-closes-track=2"}, {"OPTIONS", "close-track-ms=-1"}, {"FAULTS", "5B.9=03/0C/00"},
         {"OPTIONS", "model=dvd-reader"}}) {
     const std::string name = std::string("DORVIK_VIRTUAL_") + variable;
     ::setenv(name.c_str(), value, 1);
