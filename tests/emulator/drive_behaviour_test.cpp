@@ -71,8 +71,8 @@ TEST(DriveBehaviour, WithReadyWhileClosingOnlyDiscAndTrackQueriesWait) {
   TempFolder dir;
   RecorderOptions options;
   options.readyWhileClosing = true;
-  options.closeSessionMs = Lasting(200);
-  options.syncCacheMs = Lasting(200);
+  options.closeSessionMs = Lasting(400);
+  options.syncCacheMs = Lasting(400);
   auto r = NewRecorder(dir / "disc.img", "cd-r", options);
   MmcHost host(r.get());
   ASSERT_TRUE(host.WriteParameters(0x41, 0xC4).Good());
@@ -93,20 +93,20 @@ TEST(DriveBehaviour, WithReadyWhileClosingOnlyDiscAndTrackQueriesWait) {
 TEST(DriveBehaviour, ACommandOutlastingItsTimeoutFailsWhileTheDriveCarriesOn) {
   TempFolder dir;
   RecorderOptions options;
-  options.closeSessionMs = 20000;
+  options.closeSessionMs = Lasting(300);
   auto r = NewRecorder(dir / "disc.img", "cd-r", options);
   MmcHost host(r.get());
   ASSERT_TRUE(host.WriteParameters(0x41, 0xC4).Good());
   ASSERT_TRUE(WriteBlocks(host, 0, 300, 0));
   ASSERT_TRUE(host.Close(1, 1).Good());
-  EXPECT_EQ(host.Close(2, 0, false, 1000).Sense(), "timeout");  // 20 s of closing against a 1 s timeout
+  EXPECT_EQ(host.Close(2, 0, false, options.closeSessionMs / 300).Sense(), "timeout");
   EXPECT_EQ(r->CommandLog().back().status, kTransportFailure);
   EXPECT_EQ(host.TestUnitReady().Sense(), "02/04/07");
   host.WaitReady();
   EXPECT_EQ(host.DiscInformation().data[2] & 0x03, 1);  // closed all the same
   ASSERT_TRUE(WriteBlocks(host, 11700, 300, 0));
   ASSERT_TRUE(host.Close(1, 2).Good());
-  EXPECT_TRUE(host.Close(2, 0, false, 120000).Good());  // within its timeout
+  EXPECT_TRUE(host.Close(2, 0, false, options.closeSessionMs * 2).Good());  // within its timeout
   EXPECT_TRUE(host.TestUnitReady().Good());
 }
 
@@ -120,12 +120,13 @@ TEST(DriveBehaviour, TheBufferRunningDryMidTrackCountsAsAnUnderrun) {
   options.syncCacheMs = 0;
   auto r = NewRecorder(dir / "disc.img", "cd-r", options);
   MmcHost host(r.get());
-  ASSERT_TRUE(host.None({0xBB, 0, 0xFF, 0xFF, 0x02, 0xC0, 0, 0, 0, 0, 0, 0}).Good());  // 4x: 16 blocks drain in 53 ms
+  ASSERT_TRUE(host.None({0xBB, 0, 0xFF, 0xFF, 0x02, 0xC0, 0, 0, 0, 0, 0, 0}).Good());  // 4x: 75 blocks drain in 250 ms
   ASSERT_TRUE(host.WriteParameters(0x41, 0x04).Good());
-  ASSERT_TRUE(WriteBlocks(host, 0, 32, 1));  // the second write comes while the first drains
+  ASSERT_TRUE(host.Write10(0, Pattern(0, 128, 1)).Good());
+  ASSERT_TRUE(host.Write10(128, Pattern(128, 16, 1)).Good());  // comes while the first drains
   EXPECT_EQ(r->Underruns(), 0u);
-  platform::Sleep(250);
-  ASSERT_TRUE(host.Write10(32, Pattern(32, 16, 1)).Good());
+  platform::Sleep(700);
+  ASSERT_TRUE(host.Write10(144, Pattern(144, 16, 1)).Good());
   EXPECT_EQ(r->Underruns(), 1u);
   ASSERT_TRUE(host.Synchronize().Good() && host.Close(1, 1).Good());
   platform::Sleep(100);
