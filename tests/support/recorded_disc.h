@@ -89,9 +89,10 @@ class RecordedDisc {
     return static_cast<uint32_t>(nwa);
   }
 
-  // Writes ready-made 2048-byte sectors as one track at the next writable
-  // address (track at once on CD, incremental on DVD; a CD audio track when
-  // asked) and closes the track and, unless told not to, the session.
+  // Writes ready-made sectors (2048 bytes; 2352 for a CD audio track, when
+  // asked) as one track at the next writable address (track at once on CD,
+  // incremental on DVD) and closes the track and, unless told not to, the
+  // session.
   void WriteTrack(const std::vector<uint8_t>& image, uint32_t start, bool leaveOpen, bool closeSession = true,
                   bool audio = false) {
     WriteSettings settings;
@@ -100,11 +101,13 @@ class RecordedDisc {
     settings.multiSession = leaveOpen ? 1 : 0;
     const bool dvd = medium_.rfind("dvd", 0) == 0;
     ASSERT_EQ(0, drive().SetWriteParameters(dvd ? kWritePacket : kWriteTrackAtOnce, settings));
-    const uint32_t blocks = static_cast<uint32_t>((image.size() + 2047) / 2048);
+    const uint32_t blockBytes = audio ? 2352 : 2048;
+    const uint32_t blocks = static_cast<uint32_t>((image.size() + blockBytes - 1) / blockBytes);
     std::vector<uint8_t> padded(image);
-    padded.resize(uint64_t{(blocks + 15) / 16 * 16} * 2048, 0);
+    padded.resize(uint64_t{(blocks + 15) / 16 * 16} * blockBytes, 0);
     for (uint32_t at = 0; at < blocks; at += 16)
-      ASSERT_EQ(0, drive().Write10(start + at, padded.data() + at * 2048ull, 16 * 2048, 16)) << "at " << at;
+      ASSERT_EQ(0, drive().Write10(start + at, padded.data() + uint64_t{at} * blockBytes, 16 * blockBytes, 16))
+          << "at " << at;
     ASSERT_EQ(0, drive().SynchronizeCache());
     ASSERT_EQ(0, drive().CloseTrack(0xFF));
     if (closeSession) {
