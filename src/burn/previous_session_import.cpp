@@ -1,6 +1,7 @@
 #include "burn/previous_session_import.h"
 
 #include "burn/drive_sector_reader.h"
+#include "burn/host_entry_shadow.h"
 #include "collection/file_collection.h"
 #include "drive/drive.h"
 
@@ -37,9 +38,11 @@ SessionImportReport SessionImporter::ImportFromTrack(Drive& drive, uint32_t star
   DriveSectorReader reader(drive);
   const uint64_t end = uint64_t{start} + size;
   const iso::SessionLocation where{start, size == 0 || end > UINT32_MAX ? 0 : static_cast<uint32_t>(end), dataMode_};
-  report.walk = iso::WalkSession(reader, where, [this](const std::string& descriptor, const std::string& folder) {
-    collection_.AddFiles(descriptor, folder, passOn_ != 0);
+  HostEntryShadow shadow(collection_.GetWorkspacePath());
+  report.walk = iso::WalkSession(reader, where, [&](const std::string& descriptor, const std::string& folder) {
+    if (!shadow.Hides(descriptor, folder)) collection_.AddFiles(descriptor, folder, passOn_ != 0);
   });
+  report.hidden = shadow.Hidden();
   joliet_ = report.walk.joliet ? 1 : 0;
   report.outcome = report.walk.result == iso::SessionWalkResult::Imported ? SessionImportOutcome::Imported
                                                                            : SessionImportOutcome::NoTree;

@@ -31,6 +31,7 @@ struct SessionImportReport {
   SessionImportOutcome outcome = SessionImportOutcome::NoDiscInformation;
   uint32_t start = 0;  // the imported track's first sector
   iso::SessionWalkReport walk;
+  uint32_t hidden = 0;  // old entries left out where the host's own entry of the other kind has their name
 };
 
 // Imports one track's tree. Lives for one import.
