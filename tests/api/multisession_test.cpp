@@ -247,7 +247,7 @@ TEST_F(Appending, NoImportFromAnAudioSessionOrADvd) {
   WriteFiles(dir / "s", {{"a.txt", "a"}, {"b.txt", "b"}});
   {
     RecordedDisc disc(dir / "audio.img", "cd-r");
-    disc.WriteTrack(std::vector<uint8_t>(300 * 2048, 0x11), 0, true, true, true);
+    disc.WriteTrack(std::vector<uint8_t>(300 * 2352, 0x11), 0, true, true, true);
   }
   std::string out;
   ASSERT_EQ(0, Append(dir / "audio.img", {dir / "s/a.txt"}, &out)) << out;
