@@ -258,6 +258,13 @@ TEST_F(Appending, NoImportFromAnAudioSessionOrADvd) {
   const std::string dvd = dir / "dvd.img:dvd-r";
   ASSERT_EQ(0, Append(dvd, {dir / "s/a.txt"}, &out)) << out;
   EXPECT_NE(0, Append(dvd, {dir / "s/b.txt"}, &out)) << out;
+  // A rewritable DVD takes each write at its start: the new tree alone, no
+  // old file brought along.
+  const std::string rw = dir / "dvd-rw.img:dvd-rw";
+  ASSERT_EQ(0, Append(rw, {dir / "s/a.txt"}, &out)) << out;
+  ASSERT_EQ(0, Append(rw, {dir / "s/b.txt"}, &out)) << out;
+  RecordedDisc rewritten(dir / "dvd-rw.img", "dvd-rw");
+  EXPECT_EQ((Tree{{"b.txt", "b"}}), rewritten.Extract(0, dir / "y"));
 }
 
 // The inert device 0 has no disc to import from; the write goes on and
