@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "answer_script.h"
+#include "burn/track_source.h"
 #include "registry/device_registry.h"
 
 namespace dorvik::fuzz {
@@ -75,6 +76,32 @@ void ExerciseModePages(Recorder& drive, ScsiTransport* transport, const uint8_t*
   drive.SetWriteParameters(parameters[3] & 0x0F, settings);
   DeviceRegistry registry;
   registry.Build(transport, {drive.GetId()});
+}
+
+void ExerciseTrackSource(Recorder& drive, ScsiTransport*, const uint8_t* parameters) {
+  TrackSource source;
+  source.AttachDrive(drive);
+  // Sessions and tracks are bytes of the answer; a few of each are enough
+  // to reach every path, and keep one input fast.
+  const uint32_t first = source.FirstSession(), last = source.LastSession();
+  for (uint32_t session = first; session <= last && session < first + 4; ++session) {
+    if (!source.SelectSession(session)) continue;
+    source.ClosingTrack();
+    const int32_t firstTrack = source.FirstTrack(), lastTrack = source.LastTrack();
+    std::vector<uint32_t> tracks = {parameters[3]};
+    for (int32_t t = std::max(firstTrack, 0); t <= lastTrack && t < std::max(firstTrack, 0) + 3; ++t)
+      tracks.push_back(static_cast<uint32_t>(t));
+    for (uint32_t track : tracks) {
+      if (!source.PrepareTrack(track, 0)) continue;
+      source.TrackType();
+      // The writer's buffer: whole user sectors, as many as a write takes.
+      std::vector<uint8_t> sectors = Exact(2048u * (1u + parameters[1] % 32u));
+      for (uint32_t i = 0; i < std::min<uint32_t>(source.TrackBlocks(), 2); ++i)
+        source.ReadSector(sectors.data(), static_cast<uint32_t>(sectors.size()));
+      source.ResetTrack();
+    }
+    source.ResetSession();
+  }
 }
 
 int RunDriveTarget(const uint8_t* data, size_t size, Exercise exercise) {

@@ -23,6 +23,9 @@ void ExerciseToc(Recorder& drive, ScsiTransport* transport, const uint8_t* param
 // Mode pages: the capabilities page (registry acceptance, speeds) and the
 // write parameters page sensed and sent back.
 void ExerciseModePages(Recorder& drive, ScsiTransport* transport, const uint8_t* parameters);
+// The burn engine's track source copying a disc: sessions and tracks from
+// the full TOC, each track found from the TOC and its first sectors read.
+void ExerciseTrackSource(Recorder& drive, ScsiTransport* transport, const uint8_t* parameters);
 
 struct DriveTarget {
   const char* name;
@@ -33,6 +36,7 @@ inline constexpr DriveTarget kDriveTargets[] = {
     {"disc_info", ExerciseDiscInformation},
     {"toc", ExerciseToc},
     {"mode_pages", ExerciseModePages},
+    {"track_source", ExerciseTrackSource},
 };
 
 // Splits an input into parameters and script and runs exercise on a

@@ -6,7 +6,9 @@
 // Each drive-answer target gets one seed per medium: the target's questions
 // asked of a recorder with that medium, its answers kept as a script. Each
 // IMAGE becomes a pressed disc for those targets too, and seeds the
-// image-file target in the 2048-, 2352- and 2448-byte layouts.
+// image-file target in the 2048-, 2352- and 2448-byte layouts. An IMAGE
+// with the recorder's state file beside it (IMAGE.state, a disc the library
+// wrote) is that written disc instead, sessions and all.
 #include <unistd.h>
 
 #include <cstdio>
@@ -49,9 +51,13 @@ std::vector<uint8_t> Read(const fs::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-bool SeedFromRecorder(const fs::path& out, const fs::path& disc, const std::string& medium, const std::string& label) {
+// state: the disc's recorded state, put back before each target (each
+// starts from the disc as it was); empty for a fresh medium.
+bool SeedFromRecorder(const fs::path& out, const fs::path& disc, const std::string& medium, const std::string& label,
+                      const fs::path& state = {}) {
   for (const auto& target : fuzz::kDriveTargets) {
     fs::remove(disc.string() + ".state");
+    if (!state.empty()) fs::copy_file(state, disc.string() + ".state");
     std::string error;
     auto recorder = CreateVirtualRecorder(disc.string(), medium, &error);
     if (!recorder) {
@@ -144,6 +150,11 @@ int main(int argc, char** argv) {
     const fs::path image = argv[i];
     const fs::path pressed = work / image.filename();
     fs::copy_file(image, pressed, fs::copy_options::overwrite_existing);
+    const fs::path state = image.string() + ".state";
+    if (fs::exists(state)) {
+      ok = SeedFromRecorder(out, pressed, "cd-r", "written-" + image.stem().string(), state) && ok;
+      continue;
+    }
     ok = SeedFromRecorder(out, pressed, "cd-rom", "pressed-" + image.stem().string()) && ok;
     SeedImage(out, Read(image), image.stem().string());
   }

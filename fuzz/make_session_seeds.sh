@@ -2,9 +2,11 @@
 # Seeds for fuzz_session_import: real sessions, each cut down to its
 # descriptors, path tables and directories (the walk never reads file data),
 # written as the target reads them: an options byte, then the disc from
-# sector 16. Sessions come from the library itself (dorvik image), from
-# genisoimage (primary only, and with Joliet) and from xorriso (Joliet and
-# Rock Ridge, whose records carry system-use bytes).
+# sector 16. Sessions come from the library itself (dorvik image, in the
+# classic and the interchange layout: 8.3 names with versions, folders past
+# the eighth level moved under DEEPER, files in order of their folders),
+# from genisoimage (primary only, and with Joliet) and from xorriso (Joliet
+# and Rock Ridge, whose records carry system-use bytes).
 #
 # usage: fuzz/make_session_seeds.sh DORVIK_CLI OUT_DIR
 set -euo pipefail
@@ -28,6 +30,11 @@ for i in $(seq 100 111); do printf '%s' "$i" >"$src/many/file number $i.txt"; do
 genisoimage -quiet -o "$work/primary.iso" "$src"
 genisoimage -quiet -J -o "$work/joliet.iso" "$src"
 xorriso -as mkisofs -quiet -J -R -o "$work/rockridge.iso" "$src" 2>/dev/null
+# Deeper than the primary tree of either layout may go.
+mkdir -p "$src/l1/l2/l3/l4/l5/l6/l7/l8/l9"
+printf 'deep' >"$src/l1/l2/l3/l4/l5/l6/l7/l8/l9/deep.txt"
+"$cli" image "$work/deep.iso" "$src"/* --label SEED >/dev/null
+"$cli" image "$work/interchange.iso" "$src"/* --label SEED --layout interchange >/dev/null
 
 cut_session() {  # IMAGE OPTIONS OUT
   python3 - "$1" "$2" "$3" <<'EOF'
@@ -75,6 +82,8 @@ EOF
 }
 
 cut_session "$work/dorvik.iso" 0 "$out/dorvik"
+cut_session "$work/deep.iso" 0 "$out/dorvik-deep-tree"
+cut_session "$work/interchange.iso" 2 "$out/dorvik-interchange-mode2"
 cut_session "$work/primary.iso" 1 "$out/genisoimage-primary-user-data"
 cut_session "$work/joliet.iso" 2 "$out/genisoimage-joliet-mode2"
 cut_session "$work/rockridge.iso" 4 "$out/xorriso-rockridge-end-unknown"

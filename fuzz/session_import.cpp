@@ -5,6 +5,7 @@
 //
 // Besides not crashing, the walk must keep what it promises; a broken
 // promise aborts, so the fuzzer reports it like a crash.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -33,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
   const uint8_t options = data[0];
   std::vector<uint8_t> disc(kSystemArea + size - 1, 0);
-  std::memcpy(disc.data() + kSystemArea, data + 1, size - 1);
+  std::copy(data + 1, data + size, disc.begin() + kSystemArea);
   disc.resize((disc.size() + iso::kUserDataSize - 1) / iso::kUserDataSize * iso::kUserDataSize, 0);
 
   iso::MemoryDisc reader(std::move(disc), {(options & 1) == 0, static_cast<uint8_t>(options & 2 ? 2 : 1)});
