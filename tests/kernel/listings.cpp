@@ -126,6 +126,27 @@ std::string ExtentEntry(Drive& drive, const SessionDescriptor& file) {
   return "f " + std::to_string(file.size) + " " + digest.HexDigest();
 }
 
+// Counts what the walk read, and how, so the listing can tell READ CD's
+// whole sectors from the READ(10) fallback.
+class CountingReader final : public iso::SectorReader {
+ public:
+  explicit CountingReader(iso::SectorReader& inner) : inner_(inner) {}
+  bool ReadRaw(uint32_t lba, uint8_t* sector) override {
+    const bool ok = inner_.ReadRaw(lba, sector);
+    (ok ? raw : rawRefused)++;
+    return ok;
+  }
+  bool ReadUser(uint32_t lba, uint8_t* sector) override {
+    const bool ok = inner_.ReadUser(lba, sector);
+    if (ok) ++user;
+    return ok;
+  }
+  uint32_t raw = 0, rawRefused = 0, user = 0;
+
+ private:
+  iso::SectorReader& inner_;
+};
+
 }  // namespace
 
 void CheckLibraryTree(Report& report, const PlannedListing& listing, const PlannedDrive& drive,
@@ -137,7 +158,8 @@ void CheckLibraryTree(Report& report, const PlannedListing& listing, const Plann
     // reads it uses there: READ CD where the drive gives whole sectors,
     // READ(10) where it refuses them (scsi-cd).
     Drive reader(id, &transport);
-    DriveSectorReader sectors(reader);
+    DriveSectorReader driveSectors(reader);
+    CountingReader sectors(driveSectors);
     std::vector<std::pair<std::string, std::string>> entries;
     const iso::SessionLocation where{listing.start, listing.end, 1};
     const iso::SessionWalkReport walk = iso::WalkSession(
@@ -146,6 +168,12 @@ void CheckLibraryTree(Report& report, const PlannedListing& listing, const Plann
     report.Check(name + "/walk", walked && walk.joliet && walk.skipped == 0 && walk.shortened == 0,
                  Format("result %d, Joliet %d, %u left out, %u shortened", static_cast<int>(walk.result), walk.joliet ? 1 : 0,
                         walk.skipped, walk.shortened));
+    // ATAPI answers READ CD, so its directories come as whole sectors.
+    const std::string reads = Format("%u whole sectors, %u refused, %u user-data", sectors.raw, sectors.rawRefused, sectors.user);
+    if (drive.bus == "ata")
+      report.Check(name + "/whole-sectors", sectors.raw > 0 && sectors.rawRefused == 0, reads);
+    else
+      report.Info(name + "/reads", reads);
     Tree got;
     for (const auto& [descriptor, folder] : entries) {
       const SessionDescriptor entry = ParseSessionDescriptor(descriptor);
