@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/folder.h"
 #include "platform/large_file.h"
 
 namespace dorvik {
@@ -40,14 +41,18 @@ std::string FieldText(const uint8_t* field) {
 
 }  // namespace
 
-void ForEachCatalogueRecord(const std::string& path, const std::function<void(CatalogueRecord&)>& visit) {
+namespace {
+
+using Opener = std::function<LargeFile()>;
+
+void VisitRecords(const Opener& open, const std::function<void(CatalogueRecord&)>& visit) {
   LargeFile file;
   std::vector<uint8_t> chunk(kRecordsPerRead * kCatalogueRecordSize);
   // Only the catalogue's own failures end the visit quietly; what visit
   // throws is the caller's.
   auto read = [&]() -> size_t {
     try {
-      if (!file.IsOpen()) file.Open(path, LargeFile::Mode::Read);
+      if (!file.IsOpen()) file = open();
       return file.Read(chunk.data(), chunk.size());
     } catch (const platform::FileError&) {
       return 0;
@@ -63,17 +68,11 @@ void ForEachCatalogueRecord(const std::string& path, const std::function<void(Ca
   }
 }
 
-std::vector<CatalogueRecord> ReadCatalogue(const std::string& path) {
-  std::vector<CatalogueRecord> records;
-  ForEachCatalogueRecord(path, [&](CatalogueRecord& record) { records.push_back(std::move(record)); });
-  return records;
-}
-
-bool AppendCatalogueRecord(const std::string& path, const CatalogueRecord& record) {
+bool AppendRecord(const Opener& open, const CatalogueRecord& record) {
   auto bytes = EncodeCatalogueRecord(record);
   if (!bytes) return false;
   try {
-    LargeFile file(path, LargeFile::Mode::Append);
+    LargeFile file = open();
     // A catalogue left with a partial record (a failed earlier write) keeps
     // its whole records aligned: the new record starts on a record boundary.
     uint64_t length = file.Length();
@@ -85,9 +84,38 @@ bool AppendCatalogueRecord(const std::string& path, const CatalogueRecord& recor
   }
 }
 
-bool CatalogueHoldsText(const std::string& path, const std::string& text) {
+Opener CatalogueIn(const platform::Folder& folder, const std::string& name, LargeFile::Mode mode) {
+  return [&folder, name, mode] { return folder.OpenFile(name, mode); };
+}
+
+}  // namespace
+
+void ForEachCatalogueRecord(const std::string& path, const std::function<void(CatalogueRecord&)>& visit) {
+  VisitRecords([&] { return LargeFile(path, LargeFile::Mode::ReadRegular); }, visit);
+}
+
+void ForEachCatalogueRecord(const platform::Folder& folder, const std::string& name,
+                            const std::function<void(CatalogueRecord&)>& visit) {
+  VisitRecords(CatalogueIn(folder, name, LargeFile::Mode::ReadRegular), visit);
+}
+
+std::vector<CatalogueRecord> ReadCatalogue(const std::string& path) {
+  std::vector<CatalogueRecord> records;
+  ForEachCatalogueRecord(path, [&](CatalogueRecord& record) { records.push_back(std::move(record)); });
+  return records;
+}
+
+bool AppendCatalogueRecord(const std::string& path, const CatalogueRecord& record) {
+  return AppendRecord([&] { return LargeFile(path, LargeFile::Mode::Append); }, record);
+}
+
+bool AppendCatalogueRecord(const platform::Folder& folder, const CatalogueRecord& record) {
+  return AppendRecord(CatalogueIn(folder, kCatalogueFileName, LargeFile::Mode::Append), record);
+}
+
+bool CatalogueHoldsText(const platform::Folder& folder, const std::string& text) {
   try {
-    LargeFile file(path, LargeFile::Mode::Read);
+    LargeFile file = folder.OpenFile(kCatalogueFileName, LargeFile::Mode::ReadRegular);
     // Read in whole records, but test every whole field, a trailing partial
     // record's source included.
     std::vector<uint8_t> chunk(kRecordsPerRead * kCatalogueRecordSize);
@@ -102,11 +130,14 @@ bool CatalogueHoldsText(const std::string& path, const std::string& text) {
   return false;
 }
 
-std::optional<size_t> FindCatalogueName(const std::string& path, const std::string& name) {
-  auto records = ReadCatalogue(path);
-  for (size_t i = 0; i < records.size(); ++i)
-    if (records[i].name == name) return i;
-  return std::nullopt;
+std::optional<size_t> FindCatalogueName(const platform::Folder& folder, const std::string& name) {
+  std::optional<size_t> found;
+  size_t index = 0;
+  ForEachCatalogueRecord(folder, kCatalogueFileName, [&](CatalogueRecord& record) {
+    if (!found && record.name == name) found = index;
+    ++index;
+  });
+  return found;
 }
 
 }  // namespace dorvik

@@ -10,6 +10,10 @@
 #include <string>
 #include <vector>
 
+namespace dorvik::platform {
+class Folder;
+}
+
 namespace dorvik {
 
 inline constexpr size_t kCatalogueFieldSize = 260;
@@ -37,22 +41,29 @@ std::optional<std::vector<uint8_t>> EncodeCatalogueRecord(const CatalogueRecord&
 
 // Visits every whole record of a catalogue file, in file order, reading a
 // few records at a time so a folder of any size needs only a fixed buffer.
-// A trailing partial record is ignored; a file that cannot be read gives no
-// records, and a read that fails part-way ends the visit there.
+// A trailing partial record is ignored; a file that cannot be read (or is
+// not a regular file) gives no records, and a read that fails part-way ends
+// the visit there.
 void ForEachCatalogueRecord(const std::string& path, const std::function<void(CatalogueRecord&)>& visit);
-// The same records collected.
+// The same for the catalogue name (in whatever case) directly inside a
+// workspace folder, never reached through a link.
+void ForEachCatalogueRecord(const platform::Folder& folder, const std::string& name,
+                            const std::function<void(CatalogueRecord&)>& visit);
+// The records of a catalogue file, collected.
 std::vector<CatalogueRecord> ReadCatalogue(const std::string& path);
 
 // Appends one record, creating the catalogue when missing. False when the
-// record does not fit or the file cannot be written.
+// record does not fit or the file cannot be written. The folder form writes
+// the folder's own "file.ls", never through a link.
 bool AppendCatalogueRecord(const std::string& path, const CatalogueRecord& record);
+bool AppendCatalogueRecord(const platform::Folder& folder, const CatalogueRecord& record);
 
-// True when any 260-byte field of the catalogue, source or name, read from
-// the start, holds exactly text: the duplicate test of an addition.
-bool CatalogueHoldsText(const std::string& path, const std::string& text);
+// True when any 260-byte field of the folder's catalogue, source or name,
+// read from the start, holds exactly text: the duplicate test of an addition.
+bool CatalogueHoldsText(const platform::Folder& folder, const std::string& text);
 
-// Index of the first record whose name field is exactly name (byte-wise,
-// case-sensitive), if any.
-std::optional<size_t> FindCatalogueName(const std::string& path, const std::string& name);
+// Index of the first record of the folder's catalogue whose name field is
+// exactly name (byte-wise, case-sensitive), if any.
+std::optional<size_t> FindCatalogueName(const platform::Folder& folder, const std::string& name);
 
 }  // namespace dorvik

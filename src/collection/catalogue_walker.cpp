@@ -49,7 +49,7 @@ bool CatalogueWalker::IsWorkspaceOrInside(const std::string& source) const {
   return wsEnd == ws.end();
 }
 
-bool CatalogueWalker::AddEntry(const std::string& folder, const std::string& source) {
+bool CatalogueWalker::AddEntry(const platform::Folder& folder, const std::string& source) {
   if (IsSessionDescriptor(source)) {
     AddSessionEntry(source, folder);
     return true;
@@ -65,38 +65,44 @@ bool CatalogueWalker::AddEntry(const std::string& folder, const std::string& sou
 
   if (info.isDirectory) {
     if (IsWorkspaceOrInside(source)) return false;
-    const std::string target = folder + name;
-    if (FolderExists(target) && !DeleteTree(target)) return false;
-    return AddFolder(WithSeparator(source), WithSeparator(target));
+    return AddFolder(WithSeparator(source), folder, name);
   }
+  // A pipe, socket or device has no end and could block whoever reads it.
+  if (!info.isRegular) return false;
 
-  if (CatalogueHoldsText(folder + kCatalogueFileName, name)) return true;
+  if (CatalogueHoldsText(folder, name)) return true;
   if (mp3Only_ && !IsMp3(source)) return false;
-  return AddSingleFile(source, folder + name);
+  return AddSingleFile(source, folder);
 }
 
-bool CatalogueWalker::AddSingleFile(const std::string& source, const std::string& workspacePath) {
+bool CatalogueWalker::AddSingleFile(const std::string& source, const platform::Folder& folder) {
   const auto info = platform::Stat(source);
   if (!info.exists) return true;
-  if (info.isDirectory) return false;
+  // A pipe, socket or device has no end and could block whoever reads it.
+  if (!info.isRegular) return false;
   // Files of 4 GiB or more are taken too: whether the image can hold one is
   // the layout's question, answered when the image is composed.
-  CatalogueRecord record{source, LastComponent(source)};
-  AppendCatalogueRecord(platform::FolderOf(workspacePath) + kCatalogueFileName, record);
+  AppendCatalogueRecord(folder, {source, LastComponent(source)});
   return true;
 }
 
-bool CatalogueWalker::AddFolder(const std::string& sourceFolder, const std::string& workspaceFolder) {
+bool CatalogueWalker::AddFolder(const std::string& sourceFolder, const platform::Folder& parent,
+                                const std::string& name) {
   std::vector<platform::FolderIdentity> ancestors;
-  return AddFolderBelow(sourceFolder, workspaceFolder, ancestors);
+  return AddFolderBelow(sourceFolder, parent, name, ancestors);
 }
 
-bool CatalogueWalker::AddFolderBelow(const std::string& sourceFolder, const std::string& workspaceFolder,
-                                     std::vector<platform::FolderIdentity>& ancestors) {
+bool CatalogueWalker::AddFolderBelow(const std::string& sourceFolder, const platform::Folder& parent,
+                                     const std::string& name, std::vector<platform::FolderIdentity>& ancestors) {
   if (LastComponent(WithoutSeparator(sourceFolder)) == "..") return true;
-  if (FolderExists(workspaceFolder) && !DeleteTree(workspaceFolder)) return false;
+  // The old folder of that name goes, with everything in it. A link (or a
+  // file) standing there is not ours to replace: the addition is refused.
+  const auto kind = parent.KindOf(name);
+  if (kind == platform::Folder::Kind::Folder && !DeleteTree(parent, name)) return false;
+  if (kind != platform::Folder::Kind::Folder && kind != platform::Folder::Kind::Missing) return false;
   // Without its workspace folder nothing below it could be recorded either.
-  if (!WriteFolderCatalogue(sourceFolder, workspaceFolder)) return true;
+  const platform::Folder folder = WriteFolderCatalogue(sourceFolder, parent, name);
+  if (!folder.IsOpen()) return true;
 
   auto self = platform::IdentifyFolder(sourceFolder);
   if (self) ancestors.push_back(*self);
@@ -109,17 +115,19 @@ bool CatalogueWalker::AddFolderBelow(const std::string& sourceFolder, const std:
     // folder that is one of its own ancestors (through a link) neither.
     if (workspaceIdentity_ && *id == *workspaceIdentity_) continue;
     if (std::find(ancestors.begin(), ancestors.end(), *id) != ancestors.end()) continue;
-    AddFolderBelow(WithSeparator(sub), WithSeparator(workspaceFolder + entry.name), ancestors);
+    AddFolderBelow(WithSeparator(sub), folder, entry.name, ancestors);
   }
   if (self) ancestors.pop_back();
   return true;
 }
 
-bool CatalogueWalker::WriteFolderCatalogue(const std::string& sourceFolder, const std::string& workspaceFolder) {
-  if (!platform::CreateFolder(WithoutSeparator(workspaceFolder))) return false;
-  const std::string catalogue = WithSeparator(workspaceFolder) + kCatalogueFileName;
+platform::Folder CatalogueWalker::WriteFolderCatalogue(const std::string& sourceFolder, const platform::Folder& parent,
+                                                       const std::string& name) {
+  if (!parent.CreateChild(name)) return {};
+  platform::Folder folder = parent.Child(name);
+  if (!folder.IsOpen()) return {};
   try {
-    platform::LargeFile file(catalogue, platform::LargeFile::Mode::Append);
+    platform::LargeFile file = folder.OpenFile(kCatalogueFileName, platform::LargeFile::Mode::Append);
     const std::string base = WithoutSeparator(sourceFolder);
     for (const auto& entry : platform::ListDirectory(base)) {
       if (entry.isDirectory) continue;
@@ -133,17 +141,17 @@ bool CatalogueWalker::WriteFolderCatalogue(const std::string& sourceFolder, cons
   } catch (const platform::FileError&) {
     // The folder stays, empty or with the records written so far.
   }
-  return true;
+  return folder;
 }
 
-void CatalogueWalker::AddSessionEntry(const std::string& descriptor, const std::string& folder) {
+void CatalogueWalker::AddSessionEntry(const std::string& descriptor, const platform::Folder& folder) {
   const auto parsed = ParseSessionDescriptor(descriptor);
   if (!IsSafeEntryName(parsed.name)) return;
   if (parsed.kind == SessionEntryKind::Folder) {
-    platform::CreateFolder(folder + parsed.name);
+    folder.CreateChild(parsed.name);
     return;
   }
-  AppendCatalogueRecord(folder + kCatalogueFileName, {descriptor, parsed.name});
+  AppendCatalogueRecord(folder, {descriptor, parsed.name});
 }
 
 }  // namespace dorvik

@@ -1,12 +1,15 @@
 #pragma once
 // Lives for one addition: puts a file, a folder tree or a previous-session
-// entry into the workspace. Workspace folders passed in end with the host
-// separator; source folders passed to AddFolder end with it too.
+// entry into the workspace. Workspace folders are handed in open
+// (platform::Folder), so nothing is ever created or written through a link
+// that the workspace may hold; source folders passed to AddFolder end with
+// the host separator.
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/folder.h"
 
 namespace dorvik {
 
@@ -22,18 +25,23 @@ class CatalogueWalker {
   virtual ~CatalogueWalker() = default;
 
   // True when the source was taken or skipped as present; false when refused.
-  bool AddEntry(const std::string& folder, const std::string& source);
-  // False only when an old workspace folder of that name could not be removed.
-  bool AddFolder(const std::string& sourceFolder, const std::string& workspaceFolder);
-  // False when the workspace folder could not be created.
-  bool WriteFolderCatalogue(const std::string& sourceFolder, const std::string& workspaceFolder);
-  // False when the source is a folder.
-  bool AddSingleFile(const std::string& source, const std::string& workspacePath);
-  void AddSessionEntry(const std::string& descriptor, const std::string& folder);
+  bool AddEntry(const platform::Folder& folder, const std::string& source);
+  // Mirrors sourceFolder as the folder name inside parent, replacing what
+  // folder of that name was there. False only when the old folder could not
+  // be removed (or something other than a folder stands under the name).
+  bool AddFolder(const std::string& sourceFolder, const platform::Folder& parent, const std::string& name);
+  // Creates the folder name inside parent and records the source folder's
+  // files in its catalogue; the new folder, not open when it could not be
+  // created.
+  platform::Folder WriteFolderCatalogue(const std::string& sourceFolder, const platform::Folder& parent,
+                                        const std::string& name);
+  // False when the file is refused (a folder, or not a regular file).
+  bool AddSingleFile(const std::string& source, const platform::Folder& folder);
+  void AddSessionEntry(const std::string& descriptor, const platform::Folder& folder);
 
  private:
   bool IsWorkspaceOrInside(const std::string& source) const;
-  bool AddFolderBelow(const std::string& sourceFolder, const std::string& workspaceFolder,
+  bool AddFolderBelow(const std::string& sourceFolder, const platform::Folder& parent, const std::string& name,
                       std::vector<platform::FolderIdentity>& ancestors);
 
   bool mp3Only_;

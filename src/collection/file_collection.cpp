@@ -13,10 +13,17 @@ using platform::kPathSeparator;
 
 namespace {
 
-std::string JoinHost(const std::string& base, const std::vector<std::string>& parts) {
-  std::string out = base;
-  for (const auto& p : parts) out += kPathSeparator + p;
-  return out;
+// The folder of the disc path's components below from; missing folders are
+// created when create is set. Not open when a component is a link or no
+// folder: nothing is ever reached through one.
+platform::Folder Descend(platform::Folder from, const std::vector<std::string>& parts, bool create) {
+  for (const auto& part : parts) {
+    platform::Folder next = from.Child(part);
+    if (!next.IsOpen() && create && from.CreateChild(part)) next = from.Child(part);
+    if (!next.IsOpen()) return {};
+    from = std::move(next);
+  }
+  return from;
 }
 
 }  // namespace
@@ -24,12 +31,12 @@ std::string JoinHost(const std::string& base, const std::vector<std::string>& pa
 FileCollection::FileCollection() { AdoptWorkspace(CreateWorkspaceFolder()); }
 
 FileCollection::~FileCollection() {
-  if (WorkspaceUsable()) DeleteTree(workspace_);
+  if (const platform::Folder workspace = OpenWorkspace(); workspace.IsOpen()) DeleteWorkspace(workspace);
 }
 
 void FileCollection::AdoptWorkspace(std::string path) {
   workspace_ = std::move(path);
-  identity_ = workspace_.empty() ? std::nullopt : platform::IdentifyFolder(workspace_);
+  identity_ = workspace_.empty() ? std::nullopt : platform::Folder::Open(workspace_).Identity();
   if (!identity_) workspace_.clear();
 }
 
@@ -38,9 +45,18 @@ void FileCollection::ForgetWorkspace() {
   identity_.reset();
 }
 
-bool FileCollection::WorkspaceUsable() const {
-  if (workspace_.empty() || !identity_ || platform::IsSymlink(workspace_)) return false;
-  return platform::IdentifyFolder(workspace_) == identity_;
+platform::Folder FileCollection::OpenWorkspace() const {
+  if (workspace_.empty() || !identity_) return {};
+  platform::Folder workspace = platform::Folder::Open(workspace_);
+  if (!workspace.IsOpen() || workspace.Identity() != identity_) return {};
+  return workspace;
+}
+
+void FileCollection::DeleteWorkspace(const platform::Folder& workspace) {
+  EmptyFolder(workspace);
+  // The workspace sits in the temporary directory, which only its owner
+  // (or nobody, in a sticky one) can rename: the path still names it.
+  platform::RemoveFolder(workspace_);
 }
 
 std::string FileCollection::GetWorkspacePath() const {
@@ -55,26 +71,22 @@ std::string FileCollection::GetPlaylistPath() const {
 
 void FileCollection::AddFiles(const std::string& source, const std::string& target, bool mp3Only) {
   std::lock_guard lock(mutex_);
-  if (!WorkspaceUsable()) return;
   auto parts = SplitDiscPath(NormaliseTargetFolder(target));
   if (!parts) return;
+  // The target folders exist afterwards even when the source does not.
+  const platform::Folder folder = Descend(OpenWorkspace(), *parts, true);
+  if (!folder.IsOpen()) return;
 
   std::string src = source;
   if (!src.empty() && src.back() == kPathSeparator) src.pop_back();
-
-  // The target folders exist afterwards even when the source does not.
-  std::string folder = workspace_;
-  for (const auto& part : *parts) {
-    folder += kPathSeparator + part;
-    if (!FolderExists(folder)) platform::CreateFolder(folder);
-  }
   CatalogueWalker walker(mp3Only, workspace_);
-  walker.AddEntry(folder + kPathSeparator, src);
+  walker.AddEntry(folder, src);
 }
 
 void FileCollection::DeleteFiles(const std::string& discPath, bool isFolder) {
   std::lock_guard lock(mutex_);
-  if (!WorkspaceUsable()) return;
+  platform::Folder workspace = OpenWorkspace();
+  if (!workspace.IsOpen()) return;
   // Splitting drops empty components, so a leading backslash needs no care.
   if (isFolder) {
     auto parts = SplitDiscPath(discPath);
@@ -82,11 +94,14 @@ void FileCollection::DeleteFiles(const std::string& discPath, bool isFolder) {
     if (parts->empty()) {
       // The host removed the root: the collection has no workspace until
       // cleared, and nothing may be done under a path that is not ours.
-      DeleteTree(workspace_);
+      DeleteWorkspace(workspace);
       ForgetWorkspace();
       return;
     }
-    DeleteTree(JoinHost(workspace_, *parts));
+    const std::string name = parts->back();
+    parts->pop_back();
+    const platform::Folder parent = Descend(std::move(workspace), *parts, false);
+    if (parent.IsOpen()) DeleteTree(parent, name);
     return;
   }
 
@@ -94,14 +109,15 @@ void FileCollection::DeleteFiles(const std::string& discPath, bool isFolder) {
   const std::string name = cut == std::string::npos ? discPath : discPath.substr(cut + 1);
   auto parts = SplitDiscPath(discPath.substr(0, cut == std::string::npos ? 0 : cut));
   if (!parts) return;
-  const std::string catalogue = JoinHost(workspace_, *parts) + kPathSeparator + kCatalogueFileName;
-  if (auto index = FindCatalogueName(catalogue, name))
-    CutRange(catalogue, *index * kCatalogueRecordSize, kCatalogueRecordSize);
+  const platform::Folder folder = Descend(std::move(workspace), *parts, false);
+  if (!folder.IsOpen()) return;
+  if (auto index = FindCatalogueName(folder, name))
+    CutRange(folder, kCatalogueFileName, *index * kCatalogueRecordSize, kCatalogueRecordSize);
 }
 
 void FileCollection::Clear() {
   std::lock_guard lock(mutex_);
-  if (WorkspaceUsable()) DeleteTree(workspace_);
+  if (const platform::Folder workspace = OpenWorkspace(); workspace.IsOpen()) DeleteWorkspace(workspace);
   AdoptWorkspace(CreateWorkspaceFolder());
 }
 

@@ -4,16 +4,21 @@
 // that mirrors the disc's folder tree, each folder with its catalogue
 // "file.ls". Nothing is cached; every call reads and changes the workspace.
 //
-// Safety: every folder created and everything deleted lies inside the
-// workspace this object created. Disc paths with "." or ".." components or a
-// host separator are refused, and once the workspace is gone (removed by the
-// host, or replaced behind our back) no call touches the disk until Clear
-// makes a new one.
+// Safety: every folder created, every file written and everything deleted
+// lies inside the workspace this object created, whatever the workspace
+// holds: its folders are reached from the workspace's descriptor one
+// component at a time, never through a symbolic link (platform::Folder).
+// The workspace is private to its owner (0700). Disc paths with "." or ".."
+// components or a host separator are refused, and once the workspace is gone
+// (removed by the host, or replaced behind our back) no call touches the disk
+// until Clear makes a new one.
 #include <mutex>
 #include <optional>
 #include <string>
 
+#include "collection/image_rules.h"
 #include "platform/files.h"
+#include "platform/folder.h"
 
 namespace dorvik {
 
@@ -38,8 +43,10 @@ class FileCollection {
   void Clear();
 
   // Optionally adds the playlist, then flattens the collection into the
-  // layout file for one write job.
-  void PrepareForWrite(const std::string& layoutPath, bool playlist, const std::string& volumeLabel);
+  // layout file for one write job. The playlist lists only the files that
+  // the image layout's rules will put on the disc.
+  void PrepareForWrite(const std::string& layoutPath, bool playlist, const std::string& volumeLabel,
+                       const ImageRules& rules = kClassicRules);
 
   // The workspace folder without a trailing separator; empty when there is
   // none (no temporary directory, or the host removed the root).
@@ -47,11 +54,15 @@ class FileCollection {
   std::string GetPlaylistPath() const;
 
  private:
-  bool WorkspaceUsable() const;
+  // The workspace opened by its descriptor while it is still the folder this
+  // object made (same device and inode, not a link); not open otherwise.
+  platform::Folder OpenWorkspace() const;
+  // Deletes everything in the workspace, then the workspace itself.
+  void DeleteWorkspace(const platform::Folder& workspace);
   void AdoptWorkspace(std::string path);
   void ForgetWorkspace();
   std::string PreparePlaylistFile();
-  void WritePlaylist(const std::string& workspace);
+  void WritePlaylist(const platform::Folder& workspace, const ImageRules& rules);
 
   mutable std::mutex mutex_;
   std::string workspace_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/files.h"
+#include "platform/folder.h"
 #include "platform/large_file.h"
 
 namespace dorvik {
@@ -20,28 +21,23 @@ std::string WithoutSeparator(const std::string& path) {
   return out;
 }
 
-bool FolderExists(const std::string& path) {
-  if (path.empty()) return false;
-  return platform::IsDirectory(WithSeparator(path));
+bool DeleteTree(const platform::Folder& parent, const std::string& name) {
+  const platform::Folder folder = parent.Child(name);
+  if (!folder.IsOpen()) return false;
+  EmptyFolder(folder);
+  return parent.RemoveChild(name);
 }
 
-bool DeleteTree(const std::string& folder) {
-  if (folder.empty()) return false;
-  const std::string base = WithoutSeparator(folder);
-  // A link standing where a folder is expected is taken away as a link; what
-  // it points to is not ours to delete.
-  if (platform::IsSymlink(base) || !platform::IsDirectory(base)) return false;
-  for (const auto& entry : platform::ListDirectory(base)) {
-    const std::string path = WithSeparator(base) + entry.name;
-    if (entry.isDirectory && !entry.isSymlink) DeleteTree(path);
-    else platform::RemoveFile(path);
+void EmptyFolder(const platform::Folder& folder) {
+  for (const auto& entry : folder.List()) {
+    if (entry.isDirectory) DeleteTree(folder, entry.name);
+    else folder.RemoveFile(entry.name);
   }
-  return platform::RemoveFolder(base);
 }
 
-bool CutRange(const std::string& path, uint64_t offset, uint64_t count) {
+bool CutRange(const platform::Folder& folder, const std::string& name, uint64_t offset, uint64_t count) {
   try {
-    platform::LargeFile file(path, platform::LargeFile::Mode::ReadWrite);
+    platform::LargeFile file = folder.OpenFile(name, platform::LargeFile::Mode::ReadWrite);
     const uint64_t length = file.Length();
     if (offset >= length || count == 0) return false;
     if (count >= length - offset) {

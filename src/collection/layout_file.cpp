@@ -4,16 +4,12 @@
 #include <cstring>
 #include <limits>
 
-#include "collection/file_tree.h"
 #include "collection/workspace_walk.h"
 #include "platform/buffered_writer.h"
 #include "platform/byte_order.h"
-#include "platform/files.h"
-#include "platform/large_file.h"
+#include "platform/folder.h"
 
 namespace dorvik {
-
-using platform::LargeFile;
 
 namespace {
 
@@ -55,34 +51,29 @@ std::vector<uint8_t> EncodeLayoutEntry(const LayoutEntry& entry) {
   return out;
 }
 
-bool WriteLayoutFile(const std::string& workspace, const std::string& layoutPath, const std::string& label) {
-  if (workspace.empty() || layoutPath.empty() || !FolderExists(workspace)) return false;
+bool WriteLayoutFile(const platform::Folder& workspace, const std::string& layoutPath, const std::string& label) {
+  if (!workspace.IsOpen() || layoutPath.empty()) return false;
   try {
-    platform::RemoveFile(layoutPath);
     uint64_t written = 0;
-    {
-      platform::BufferedWriter layout;
-      layout.Create(layoutPath);
-      const auto header = EncodeLayoutHeader(label);
-      layout.Write(header.data(), header.size());
-      // The list's length stands in front of it but is known only after the
-      // walk: a place-holder now, filled in at the end.
-      layout.WriteZeros(4);
-      WalkWorkspace(workspace, [&](const WorkspaceEntry& e) {
-        LayoutEntry entry{e.kind == WorkspaceEntry::Kind::Folder ? kLayoutEntryFolder : kLayoutEntryFile, e.source,
-                          e.discPath};
-        const auto bytes = EncodeLayoutEntry(entry);
-        if (bytes.empty() || written + bytes.size() > std::numeric_limits<uint32_t>::max()) return;
-        written += bytes.size();
-        layout.Write(bytes.data(), bytes.size());
-      });
-      layout.Close();
-    }
+    platform::BufferedWriter layout;
+    layout.Create(layoutPath);
+    const auto header = EncodeLayoutHeader(label);
+    layout.Write(header.data(), header.size());
+    // The list's length stands in front of it but is known only after the
+    // walk: a place-holder now, filled in at the end.
+    layout.WriteZeros(4);
+    WalkWorkspace(workspace, [&](const WorkspaceEntry& e) {
+      LayoutEntry entry{e.kind == WorkspaceEntry::Kind::Folder ? kLayoutEntryFolder : kLayoutEntryFile, e.source,
+                        e.discPath};
+      const auto bytes = EncodeLayoutEntry(entry);
+      if (bytes.empty() || written + bytes.size() > std::numeric_limits<uint32_t>::max()) return;
+      written += bytes.size();
+      layout.Write(bytes.data(), bytes.size());
+    });
     uint8_t length[4];
     platform::PutLe32(length, static_cast<uint32_t>(written));
-    LargeFile layout(layoutPath, LargeFile::Mode::ReadWrite);
-    layout.Seek(kLayoutHeaderSize);
-    layout.Write(length, sizeof length);
+    layout.Overwrite(kLayoutHeaderSize, length, sizeof length);
+    layout.Close();
     return true;
   } catch (const platform::FileError&) {
     return false;

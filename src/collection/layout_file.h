@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+namespace dorvik::platform {
+class Folder;
+}
+
 namespace dorvik {
 
 inline constexpr size_t kLayoutHeaderSize = 448;
@@ -29,8 +33,11 @@ std::vector<uint8_t> EncodeLayoutHeader(const std::string& label);
 // Empty when a text is too long for its 16-bit length.
 std::vector<uint8_t> EncodeLayoutEntry(const LayoutEntry& entry);
 
-// Flattens the workspace into the layout file. False when either path is
-// empty, the workspace is missing, or the layout file cannot be written.
-bool WriteLayoutFile(const std::string& workspace, const std::string& layoutPath, const std::string& label);
+// Flattens the workspace into the layout file. False when the layout path
+// is empty, the workspace is not open, or the layout file cannot be written.
+// The layout file is started empty in place (LargeFile::Mode::Rewrite): a
+// reserved name in the shared temporary directory is never unlinked and
+// made anew, and a link or another user's file there is refused.
+bool WriteLayoutFile(const platform::Folder& workspace, const std::string& layoutPath, const std::string& label);
 
 }  // namespace dorvik

@@ -1,25 +1,24 @@
 #include "collection/workspace_walk.h"
 
-#include "collection/file_tree.h"
-#include "platform/files.h"
+#include "platform/folder.h"
 
 namespace dorvik {
 namespace {
 
-void WalkFolder(const std::string& folder, const std::string& discPath,
+void WalkFolder(const platform::Folder& folder, const std::string& discPath,
                 const std::function<void(const WorkspaceEntry&)>& visit) {
-  for (const auto& entry : platform::ListDirectory(folder)) {
-    if (entry.isSymlink) continue;
-    const std::string host = WithSeparator(folder) + entry.name;
+  for (const auto& entry : folder.List()) {
     if (entry.isDirectory) {
+      const platform::Folder sub = folder.Child(entry.name);
+      if (!sub.IsOpen()) continue;  // replaced since the listing
       WorkspaceEntry e;
       e.kind = WorkspaceEntry::Kind::Folder;
       e.name = entry.name;
       e.discPath = discPath + entry.name + kDiscSeparator;
       visit(e);
-      WalkFolder(host, e.discPath, visit);
-    } else if (IsCatalogueName(entry.name)) {
-      ForEachCatalogueRecord(host, [&](CatalogueRecord& record) {
+      WalkFolder(sub, e.discPath, visit);
+    } else if (!entry.isSymlink && IsCatalogueName(entry.name)) {
+      ForEachCatalogueRecord(folder, entry.name, [&](CatalogueRecord& record) {
         WorkspaceEntry e;
         e.kind = WorkspaceEntry::Kind::File;
         e.discPath = discPath + record.name;
@@ -33,9 +32,9 @@ void WalkFolder(const std::string& folder, const std::string& discPath,
 
 }  // namespace
 
-void WalkWorkspace(const std::string& workspace, const std::function<void(const WorkspaceEntry&)>& visit) {
-  if (workspace.empty()) return;
-  WalkFolder(WithoutSeparator(workspace), std::string(1, kDiscSeparator), visit);
+void WalkWorkspace(const platform::Folder& workspace, const std::function<void(const WorkspaceEntry&)>& visit) {
+  if (!workspace.IsOpen()) return;
+  WalkFolder(workspace, std::string(1, kDiscSeparator), visit);
 }
 
 }  // namespace dorvik

@@ -37,6 +37,7 @@ std::optional<FolderIdentity> IdentifyFolder(const std::string& path);
 struct PathInfo {
   bool exists = false;
   bool isDirectory = false;
+  bool isRegular = false;  // false for folders, pipes, sockets and devices
   uint64_t size = 0;
   std::time_t modified = 0;
 };
@@ -46,8 +47,9 @@ bool IsDirectory(const std::string& path);
 // True when path itself is a symbolic link (whatever it points to).
 bool IsSymlink(const std::string& path);
 
-// Creates one folder (not its parents); false when it exists already or
-// fails, with the system's error code in *error when asked.
+// Creates one folder (not its parents), private to its owner (mode 0700);
+// false when it exists already or fails, with the system's error code in
+// *error when asked.
 bool CreateFolder(const std::string& path, int* error = nullptr);
 // Whether a system error code (FileError::Code, CreateFolder's error) says
 // the name is taken, as opposed to a folder that cannot be written at all.

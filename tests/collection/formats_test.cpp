@@ -1,5 +1,7 @@
 // Byte-level checks of the catalogue, the layout file and the playlist, and
 // the temporary names.
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,6 +11,7 @@
 
 #include "collection/temp_names.h"
 #include "collection_fixture.h"
+#include "support/pipe_guard.h"
 
 namespace dorvik::test {
 namespace {
@@ -133,19 +136,54 @@ TEST_F(CollectionTest, PlaylistListsEveryRecordWithItsDiscFolder) {
   EXPECT_EQ(paths.back(), "\\Playlist.M3U");
 }
 
-TEST_F(CollectionTest, SecondPreparationListsTheFirstPlaylistRecord) {
+// The playlist and layout files are made again on every preparation, in
+// the shared temporary directory: truncated in place, never unlinked and
+// made anew, which would let another local user plant a link in between.
+TEST_F(CollectionTest, SecondPreparationRewritesBothFilesInPlace) {
   WriteFile(src + "/a.mp3");
   collection->AddFiles(src + "/a.mp3", "", false);
   Layout(true);
-  const std::string playlist = collection->GetPlaylistPath();
+  const std::string playlist = collection->GetPlaylistPath(), layout = root / "layout.bcd";
+  // Held open: a file unlinked and made anew would leave these nameless.
+  const int playlistFd = ::open(playlist.c_str(), O_RDONLY), layoutFd = ::open(layout.c_str(), O_RDONLY);
   const auto entries = Layout(true);
+  struct stat held {};
+  EXPECT_TRUE(::fstat(playlistFd, &held) == 0 && held.st_nlink == 1 && held.st_size == 21);
+  EXPECT_TRUE(::fstat(layoutFd, &held) == 0 && held.st_nlink == 1 && uint64_t(held.st_size) == fs::file_size(layout));
+  ::close(playlistFd);
+  ::close(layoutFd);
   EXPECT_EQ(collection->GetPlaylistPath(), playlist);
   EXPECT_EQ(ReadBytes(playlist), "a.mp3\r\nPlaylist.M3U\r\n");
   ASSERT_EQ(entries.size(), 3u);
   EXPECT_EQ(entries[1], (LayoutEntry{kLayoutEntryFile, playlist, "\\Playlist.M3U"}));
   EXPECT_EQ(entries[2], entries[1]);
+
+  // Links planted under both names are refused, never written through.
+  WriteFile(root / "victim", "keep");
+  for (const std::string& name : {playlist, layout}) {
+    fs::remove(name);
+    fs::create_symlink(root / "victim", name);
+  }
+  collection->PrepareForWrite(layout, true, "L");
+  collection->PrepareForWrite(layout, false, "L");
+  EXPECT_EQ(ReadBytes(root / "victim"), "keep");
 }
 
+// The playlist is written before the image is composed; it must not name
+// a file that the image will leave out.
+TEST_F(CollectionTest, PlaylistNamesOnlyFilesTheDiscWillHold) {
+  for (const char* name : {"ok.mp3", "smile\xf0\x9f\x98\x80.mp3", "caf\xe9.mp3", "Emoji\xf0\x9f\x8e\xb5/in.mp3",
+                           "gone.mp3", "piped.mp3"})
+    WriteFile(src + "/M/" + name);
+  collection->AddFiles(src + "/M", "\\", false);
+  fs::remove(src + "/M/gone.mp3");
+  fs::remove(src + "/M/piped.mp3");
+  PipeGuard piped(src + "/M/piped.mp3");
+  Layout(true);
+  EXPECT_FALSE(piped.Released());
+  // The folder without a Joliet name stays on the disc, and so in the list.
+  EXPECT_EQ(ReadBytes(collection->GetPlaylistPath()), "\\M\\Emoji\xf0\x9f\x8e\xb5\\in.mp3\r\n\\M\\ok.mp3\r\n");
+}
 
 }  // namespace
 }  // namespace dorvik::test

@@ -2,8 +2,11 @@
 // every walk ends, and damaged or oversized input is skipped.
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "collection_fixture.h"
 #include "collection/previous_session_descriptor.h"
+#include "support/pipe_guard.h"
 
 namespace dorvik::test {
 namespace {
@@ -101,6 +104,58 @@ TEST_F(CollectionTest, WalksSkipTheWorkspaceAndEndInLinkLoops) {
   fs::create_directory_symlink(src, Workspace() + "/link");
   collection->Clear();
   EXPECT_TRUE(fs::exists(src + "/other/g.txt"));
+}
+
+// Whatever the workspace holds, nothing is created, written or deleted
+// through a link in it: the host (or anything else able to write there) may
+// plant one where a folder or a catalogue is expected.
+TEST_F(CollectionTest, LinksInTheWorkspaceAreNeverFollowed) {
+  const std::string outside = root / "outside";
+  WriteFile(outside + "/name/keep.txt");
+  const auto record = *EncodeCatalogueRecord({"/s/f.txt", "f.txt"});
+  const std::string catalogue(record.begin(), record.end());
+  WriteFile(outside + "/file.ls", catalogue);
+  WriteFile(src + "/f.txt");
+  WriteFile(src + "/g.txt");
+  WriteFile(src + "/name/new.txt");
+  fs::create_directory_symlink(outside, Workspace() + "/A");
+  fs::create_directory_symlink(outside, Workspace() + "/name");
+  collection->AddFiles(src + "/g.txt", "\\A\\", false);
+  collection->AddFiles(src + "/f.txt", "\\A\\B\\", false);
+  collection->AddFiles(src + "/name", "\\A\\", false);
+  collection->AddFiles(src + "/name", "\\", false);  // would replace the "folder" name
+  collection->DeleteFiles("\\A\\name", true);
+  collection->DeleteFiles("\\A\\f.txt", false);
+  collection->AddFiles(src + "/missing", "\\C\\", false);
+  fs::create_symlink(outside + "/file.ls", Workspace() + "/C/file.ls");
+  collection->AddFiles(src + "/g.txt", "\\C\\", false);
+  collection->DeleteFiles("\\C\\f.txt", false);
+  EXPECT_EQ(LayoutPaths(), (Strings{"\\C\\"})) << "no walk went through a link";
+  collection->Clear();
+  EXPECT_EQ(ReadBytes(outside + "/file.ls"), catalogue);
+  EXPECT_TRUE(fs::exists(outside + "/name/keep.txt"));
+  Strings left;
+  for (const auto& e : fs::recursive_directory_iterator(outside)) left.push_back(fs::relative(e.path(), outside));
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (Strings{"file.ls", "name", "name/keep.txt"}));
+  // Private to its owner, and so is every folder made in it.
+  collection->AddFiles(src + "/name", "\\D\\", false);
+  for (const std::string& folder : {Workspace(), Workspace() + "/D", Workspace() + "/D/name"})
+    EXPECT_EQ(fs::status(folder).permissions() & fs::perms::all, fs::perms::owner_all) << folder;
+}
+
+// A named pipe, socket or device has no end: added alone it is refused at
+// once, never opened and waited on.
+TEST_F(CollectionTest, PipesAndDevicesAreRefusedWithoutWaiting) {
+  fs::create_directories(src);
+  PipeGuard pipe(src + "/pipe");
+  ASSERT_TRUE(pipe.Made());
+  collection->AddFiles(src + "/pipe", "\\", false);
+  collection->AddFiles("/dev/null", "\\", false);
+  collection->AddFiles(src, "\\", false);  // a folder walk passes the pipe over
+  EXPECT_FALSE(pipe.Released()) << "Vuz_AddFiles waited on a pipe";
+  EXPECT_TRUE(Records().empty());
+  EXPECT_TRUE(Records("src").empty());
 }
 
 TEST_F(CollectionTest, OverlongEntriesAndPartialRecordsAreSkipped) {

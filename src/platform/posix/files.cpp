@@ -61,6 +61,7 @@ PathInfo Stat(const std::string& path) {
   if (::stat(path.c_str(), &st) != 0) return info;
   info.exists = true;
   info.isDirectory = S_ISDIR(st.st_mode);
+  info.isRegular = S_ISREG(st.st_mode);
   info.size = static_cast<uint64_t>(st.st_size);
   info.modified = st.st_mtime;
   return info;
@@ -82,7 +83,7 @@ bool IsSymlink(const std::string& path) {
 }
 
 bool CreateFolder(const std::string& path, int* error) {
-  if (::mkdir(path.c_str(), 0755) == 0) return true;
+  if (::mkdir(path.c_str(), 0700) == 0) return true;
   if (error) *error = errno;
   return false;
 }
