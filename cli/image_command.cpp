@@ -2,6 +2,7 @@
 // sector, exactly as a write job would stream it to a drive.
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -117,20 +118,69 @@ std::optional<ImageOptions> Parse(const std::vector<std::string>& args, int& err
   return o;
 }
 
+// Set by SIGINT, SIGTERM or SIGHUP: the command stops at the next step and
+// removes what it made (workspace, temporary files, the partial output)
+// before it dies of the signal. SIGKILL leaves them behind.
+volatile std::sig_atomic_t gStopSignal = 0;
+
+extern "C" void StopOnSignal(int signal) { gStopSignal = signal; }
+
+void CatchStopSignals() {
+  struct sigaction action {};
+  action.sa_handler = &StopOnSignal;
+  sigemptyset(&action.sa_mask);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+}
+
+// Dies of the signal that stopped the command, as if it had not been caught.
+void DieOfStopSignal() {
+  if (gStopSignal == 0) return;
+  std::signal(gStopSignal, SIG_DFL);
+  std::raise(gStopSignal);
+}
+
+// The host message (wParam 600) comes for every file that leaves the disc
+// or cannot be read. Files left out while composing are reported with their
+// reason from the composer's notices; the messages only speak for the
+// stream.
+bool gStreaming = false;
+
 void ReportUnreadable(void*, uint32_t, uint32_t, uint32_t wParam, const char* path) {
-  if (wParam == DORVIK_NOTIFY_UNREADABLE_FILE)
+  if (wParam == DORVIK_NOTIFY_UNREADABLE_FILE && gStreaming)
     std::fprintf(stderr, "dorvik image: cannot read %s; its sectors are left zero\n", path);
 }
 
-// Streams the whole track into the output file; throws platform::FileError.
+const char* Why(LeftOutReason reason) {
+  switch (reason) {
+    case LeftOutReason::Unreadable: return "it cannot be read";
+    case LeftOutReason::NotRegularFile: return "it is not a regular file";
+    case LeftOutReason::TooLarge: return "it is too large for this layout (the classic one takes less than 4 GiB)";
+    case LeftOutReason::NameNotJoliet: return "Joliet cannot hold its name (not UTF-8, or beyond UCS-2)";
+  }
+  return "";
+}
+
+void WarnAbout(const std::vector<iso::ComposeNotice>& notices) {
+  for (const iso::ComposeNotice& n : notices) {
+    if (n.kind == iso::ComposeNotice::Kind::FileLeftOut)
+      std::fprintf(stderr, "dorvik image: warning: %s is left off the image: %s\n", n.source.c_str(), Why(n.reason));
+    else
+      std::fprintf(stderr, "dorvik image: warning: folder %s has no Joliet name; it and its contents are only in the ISO 9660 tree\n",
+                   n.discPath.c_str());
+  }
+}
+
+// Streams the whole track into the output file; false when a stop signal
+// came first. Throws platform::FileError.
 // Blocks of zeros are skipped and left as holes, so the image of a sparse
 // source (or of the padding) takes no room it does not need.
-void WriteTrack(iso::ImageComposer& composer, uint32_t sectors, const std::string& output) {
+bool WriteTrack(iso::ImageComposer& composer, uint32_t sectors, const std::string& output) {
   platform::LargeFile out(output, platform::LargeFile::Mode::Create);
   std::vector<uint8_t> block(size_t{kSectorsPerWrite} * iso::kSectorSize);
   const std::vector<uint8_t> zeros(block.size(), 0);
   ProgressBar progress(stdout, sectors);
   for (uint32_t done = 0; done < sectors;) {
+    if (gStopSignal) return false;
     const uint32_t n = std::min(kSectorsPerWrite, sectors - done);
     const size_t bytes = size_t{n} * iso::kSectorSize;
     std::fill(block.begin(), block.end(), 0);
@@ -145,12 +195,19 @@ void WriteTrack(iso::ImageComposer& composer, uint32_t sectors, const std::strin
   out.SetLength(uint64_t{sectors} * iso::kSectorSize);
   out.Close();
   progress.Finish();
+  return true;
 }
 
 int Run(const ImageOptions& o) {
   for (const std::string& source : o.sources) {
+    const platform::PathInfo info = platform::Stat(source);
     if (!platform::PathExists(source)) {
       std::fprintf(stderr, "dorvik image: %s: no such file or folder\n", source.c_str());
+      return kExitFailed;
+    }
+    // A pipe, socket or device would have no end; the library refuses them.
+    if (!info.isRegular && !info.isDirectory) {
+      std::fprintf(stderr, "dorvik image: %s: not a regular file or folder\n", source.c_str());
       return kExitFailed;
     }
   }
@@ -158,6 +215,7 @@ int Run(const ImageOptions& o) {
   Vuz_SetMessageHandle(1, 0x401);
 
   for (std::string source : o.sources) {
+    if (gStopSignal) return kExitFailed;
     while (source.size() > 1 && source.back() == platform::kPathSeparator) source.pop_back();
     Vuz_AddFiles(source.c_str(), "\\", o.mp3Only ? 1 : 0);
   }
@@ -167,25 +225,37 @@ int Run(const ImageOptions& o) {
     std::fprintf(stderr, "dorvik image: no temporary folder\n");
     return kExitFailed;
   }
-  collection.PrepareForWrite(layout, o.playlist, o.label);
+  // The playlist lists what this layout will carry, and nothing else.
+  collection.PrepareForWrite(layout, o.playlist, o.label, iso::RulesOf(o.layout));
 
   int result = kExitOk;
   {
     iso::ImageComposer composer(&NotifyUnreadableFile, o.layout);
-    if (!composer.Compose(layout, 1, 1, collection.GetWorkspacePath(), o.start)) {
+    if (gStopSignal) {
+      result = kExitFailed;
+    } else if (!composer.Compose(layout, 1, 1, collection.GetWorkspacePath(), o.start)) {
       std::fprintf(stderr, "dorvik image: the image could not be composed\n");
       result = kExitFailed;
     } else {
+      WarnAbout(composer.Notices());
       const uint32_t padded = composer.PaddedSize();
       const uint32_t sectors = (padded + kTrackMultiple - 1) / kTrackMultiple * kTrackMultiple;
+      gStreaming = true;
       try {
-        WriteTrack(composer, sectors, o.output);
-        std::printf("%s: %u sectors (%llu bytes), start sector %u\n", o.output.c_str(), sectors,
-                    static_cast<unsigned long long>(sectors) * iso::kSectorSize, o.start);
+        if (!gStopSignal && WriteTrack(composer, sectors, o.output)) {
+          std::printf("%s: %u sectors (%llu bytes), start sector %u\n", o.output.c_str(), sectors,
+                      static_cast<unsigned long long>(sectors) * iso::kSectorSize, o.start);
+        } else {
+          // Cut short: not an image. Only a file we were writing goes
+          // (an output such as /dev/null stays).
+          if (platform::Stat(o.output).isRegular) platform::RemoveFile(o.output);
+          result = kExitFailed;
+        }
       } catch (const platform::FileError& e) {
         std::fprintf(stderr, "dorvik image: %s\n", e.what());
         result = kExitFailed;
       }
+      gStreaming = false;
     }
   }
   platform::RemoveFile(layout);
@@ -199,8 +269,11 @@ int RunImage(const std::vector<std::string>& args) {
   int error = kExitUsage;
   const std::optional<ImageOptions> options = Parse(args, error);
   if (!options) return error;
+  CatchStopSignals();
   const int result = Run(*options);
+  Vuz_SetMessageCallback(nullptr, nullptr);
   Library::Stop();  // deletes the workspace
+  DieOfStopSignal();
   return result;
 }
 

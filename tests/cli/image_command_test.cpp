@@ -1,6 +1,7 @@
 // `dorvik image` end to end: ISO readers nobody here wrote must list the
 // tree and give back every file byte for byte.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -147,6 +148,45 @@ TEST_F(ImageCommand, TrackAtAStartAddressReadsInPlaceOnTheDisc) {
   EXPECT_EQ("deep", out);
   ASSERT_EQ(0, Stdout("isoinfo -T 1000 -J -i " + Quote(disc) + " -x /tree/three-thousand.bin", &out));
   EXPECT_TRUE(out == expected_.at("three-thousand.bin"));
+}
+
+// Files the image cannot carry are named on stderr; a folder Joliet cannot
+// name stays in the primary tree; a pipe as a source is refused at once; and
+// whatever happens, stopped by a signal included, nothing is left in the
+// temporary directory.
+TEST(ImageCommandLosses, WarnedAboutNeverWaitedOnAndCleanedUp) {
+  DORVIK_REQUIRE_TOOL("isoinfo");
+  TempFolder work;
+  const std::string tree = work / "tree", tmp = work / "tmp", image = work / "o.iso";
+  WriteFile(tree + "/Emoji\xf0\x9f\x8e\xb5/in.txt", "inside");
+  WriteFile(tree + "/Music/\xf0\x9f\x98\x80.txt", "x");
+  WriteFile(tree + "/caf\xe9.txt", "latin");
+  WriteFile(tree + "/ok.txt", "ok");
+  fs::create_directories(tmp);
+  const std::string run = "TMPDIR=" + Quote(tmp) + " timeout 60 " + DORVIK_CLI + " image ";
+  std::string out, got;
+  ASSERT_EQ(0, RunCommand(run + Quote(image) + " " + Quote(tree) + " --playlist", &out)) << out;
+  for (const std::string& warning : std::vector<std::string>{tree + "/Music/\xf0\x9f\x98\x80.txt is left off the image",
+                                     tree + "/caf\xe9.txt is left off the image",
+                                     "folder \\tree\\Emoji\xf0\x9f\x8e\xb5 has no Joliet name"})
+    EXPECT_NE(std::string::npos, out.find(warning)) << out;
+  ASSERT_EQ(0, Stdout("isoinfo -i " + Quote(image) + " -x '/tree/Emoji~1/in.txt'", &got));
+  EXPECT_EQ("inside", got);
+  ASSERT_EQ(0, Stdout("isoinfo -J -i " + Quote(image) + " -x /Playlist.M3U", &got));
+  EXPECT_EQ("\\tree\\Emoji\xf0\x9f\x8e\xb5\\in.txt\r\n\\tree\\ok.txt\r\n", got);
+  EXPECT_TRUE(fs::is_empty(tmp));
+
+  ASSERT_EQ(0, ::mkfifo((work / "pipe").c_str(), 0600));
+  EXPECT_EQ(1, RunCommand(run + Quote(work / "p.iso") + " " + Quote(work / "pipe"), &out)) << out;
+  EXPECT_NE(std::string::npos, out.find("not a regular file or folder")) << out;
+  EXPECT_TRUE(fs::is_empty(tmp));
+
+  // A sparse file just under 4 GiB takes a while to stream: interrupted on
+  // the way, the command still takes its workspace and files with it.
+  WriteFile(tree + "/big/huge.bin", "");
+  fs::resize_file(tree + "/big/huge.bin", (uint64_t{1} << 32) - 1);
+  RunCommand("TMPDIR=" + Quote(tmp) + " timeout -s INT 1 " + DORVIK_CLI + " image /dev/null " + Quote(tree + "/big"), &out);
+  EXPECT_TRUE(fs::is_empty(tmp)) << out;
 }
 
 TEST(ImageCommandUsage, UsageErrorsExitTwoAndBadSourcesOne) {
