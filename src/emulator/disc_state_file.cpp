@@ -91,7 +91,8 @@ void SaveDiscState(const std::string& path, const Disc& disc) {
   const std::string text = FormatDiscState(disc);
   const std::string temp = path + ".new";
   {
-    platform::LargeFile f(temp, platform::LargeFile::Mode::Create);
+    // Rewritten in place, never through a link planted under the name.
+    platform::LargeFile f(temp, platform::LargeFile::Mode::Rewrite);
     f.Write(text.data(), text.size());
   }
   if (std::rename(temp.c_str(), path.c_str()) != 0) throw platform::FileError(errno, path, "cannot replace");

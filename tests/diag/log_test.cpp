@@ -1,10 +1,13 @@
 // What lands in Record.log, byte for byte, and when nothing does.
+#include <unistd.h>
+
 #include <fstream>
 
 #include "diag/log_fixture.h"
 #include "diag/log_record.h"
 #include "platform/files.h"
 #include "platform/process_lock.h"
+#include "support/pipe_guard.h"
 
 namespace dorvik::test {
 namespace {
@@ -132,6 +135,25 @@ TEST_F(LogTest, ARecordWhoseTurnNeverComesIsDropped) {
   other.Release();
   diag::LogEvent("let in", "f", 2, LogSense{});
   EXPECT_EQ(DecodeLog(ReadBytes(LogPath())).front(), "let in");
+}
+
+// The log's folder may be shared: a pipe or a link planted under the log's
+// name (or its lock's) must neither stop a drive operation nor be written
+// through.
+TEST_F(LogTest, APipeOrLinkUnderTheLogsNameIsNeitherWaitedOnNorFollowed) {
+  {
+    PipeGuard pipe(LogPath(), PipeGuard::Against::Writers);
+    ASSERT_TRUE(pipe.Made());
+    diag::LogEvent("x", "m", 1, LogSense{});
+    EXPECT_FALSE(pipe.Released()) << "logging waited on a pipe";
+  }
+  for (const std::string& name : {LogPath(), LogPath() + ".lock"}) platform::RemoveFile(name);
+  const std::string victim = LogPath() + ".victim";
+  std::ofstream(victim) << "keep";
+  ASSERT_EQ(0, ::symlink(victim.c_str(), LogPath().c_str()));
+  ASSERT_EQ(0, ::symlink(victim.c_str(), (LogPath() + ".lock").c_str()));
+  diag::LogEvent("x", "m", 1, LogSense{});
+  EXPECT_EQ("keep", ReadBytes(victim));
 }
 
 }  // namespace

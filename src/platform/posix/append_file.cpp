@@ -1,6 +1,7 @@
 #include "platform/append_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -8,8 +9,15 @@
 namespace dorvik::platform {
 
 bool AppendInOneWrite(const std::string& path, const void* bytes, size_t length) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+  // Never through a link planted under the name, and never waiting: a pipe
+  // put there would block every writer until someone reads it.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
   if (fd < 0) return false;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return false;
+  }
   ssize_t written;
   do {
     written = ::write(fd, bytes, length);

@@ -9,10 +9,13 @@
 namespace dorvik::platform {
 
 ProcessLock::ProcessLock(const char* /*eventName: the Win32 half's name*/, const std::string& lockFile) {
-  int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  // Never through a link planted under the name, and never waiting on a
+  // pipe put there.
+  constexpr int kFlags = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+  int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | kFlags, 0666);
   // A lock file another user created may be read-only for us; a shared lock
   // file still works through a read-only descriptor.
-  if (fd < 0 && errno == EACCES) fd = ::open(lockFile.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0 && errno == EACCES) fd = ::open(lockFile.c_str(), O_RDONLY | kFlags);
   handle_ = fd;
 }
 
