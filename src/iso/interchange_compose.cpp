@@ -176,7 +176,8 @@ bool ImageComposer::ComposeInterchange() {
   firstFileSector_ = fileCursor_ = static_cast<uint32_t>(at);
 
   // Then every piece written once, at its place in the head file.
-  platform::LargeFile head(temp_[kHead], platform::LargeFile::Mode::Create);
+  // A reserved name: rewritten in place, never through a link.
+  platform::LargeFile head(temp_[kHead], platform::LargeFile::Mode::Rewrite);
   auto writeAt = [&](uint32_t sector, const std::string& bytes) {
     head.Seek(int64_t{sector - headStart} * kSectorSize);
     head.Write(bytes.data(), bytes.size());
