@@ -112,7 +112,7 @@ class ImageComposer {
   void DeleteTemporaryFiles();
   void ResetStream();
   bool NextDataFile();
-  void ReadFileSectors(uint8_t* buffer, uint32_t bytes, uint32_t sectors);
+  void ReadFileSectors(uint8_t* buffer, size_t bytes, uint32_t sectors);
 
   // Temporary files, in the order they are named.
   enum TempFile {

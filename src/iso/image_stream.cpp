@@ -60,7 +60,7 @@ void ImageComposer::ReadNextSectors(uint8_t* buffer, uint32_t count) {
     if (fileData && (fileSectorsLeft_ > 0 || NextDataFile())) {
       const uint32_t run = std::min({count - i, fileSectorsLeft_, totalSectors_ - sectorCounter_});
       sectorCounter_ += run;
-      ReadFileSectors(sector, run * kSectorSize, run);
+      ReadFileSectors(sector, size_t{run} * kSectorSize, run);
       i += run;
     } else {
       ReadNextSector(sector, kSectorSize);
@@ -73,7 +73,7 @@ void ImageComposer::ReadNextSectors(uint8_t* buffer, uint32_t count) {
 // (a vanished or shrunk file, or one replaced by a pipe or a device, which
 // is never waited for) stays zero, what grew is cut, so the files after it
 // stay on their extents.
-void ImageComposer::ReadFileSectors(uint8_t* buffer, uint32_t bytes, uint32_t sectors) {
+void ImageComposer::ReadFileSectors(uint8_t* buffer, size_t bytes, uint32_t sectors) {
   try {
     platform::LargeFile file(currentSource_, platform::LargeFile::Mode::ReadRegular);
     file.Seek(static_cast<int64_t>(fileOffset_));
