@@ -133,7 +133,10 @@ std::string DirectoryNames::UniquePrimary(const std::string& base, const std::st
   // which of them was met first.
   uint32_t& next = nextPrimaryNumber_[base + "." + extension];
   for (;;) {
-    const std::string suffix = "_" + std::to_string(++next);
+    // Appended rather than `"_" + to_string(...)`, which GCC 12 at -O3
+    // misreads as an overlapping copy (-Wrestrict).
+    std::string suffix(1, '_');
+    suffix += std::to_string(++next);
     const std::string numbered = base.substr(0, std::min(base.size(), kPrimaryBaseLimit - suffix.size())) + suffix;
     if (primary_.insert(numbered + tail).second) return numbered;
   }
@@ -145,7 +148,7 @@ std::string DirectoryNames::File(const std::string& hostName) {
   const size_t dot = name.rfind('.');
   std::string base = DCharacters(name.substr(0, dot));
   std::string extension = dot == std::string::npos ? "" : DCharacters(name.substr(dot + 1));
-  if (base.empty()) base = "_";
+  if (base.empty()) base.push_back('_');
   const bool shortened = base.size() > kPrimaryBaseLimit || extension.size() > kPrimaryExtensionLimit;
   base.resize(std::min(base.size(), kPrimaryBaseLimit));
   extension.resize(std::min(extension.size(), kPrimaryExtensionLimit));
@@ -154,7 +157,7 @@ std::string DirectoryNames::File(const std::string& hostName) {
 
 std::string DirectoryNames::Folder(const std::string& hostName) {
   std::string base = DCharacters(hostName);
-  if (base.empty()) base = "_";
+  if (base.empty()) base.push_back('_');
   const bool shortened = base.size() > kPrimaryBaseLimit;
   base.resize(std::min(base.size(), kPrimaryBaseLimit));
   return UniquePrimary(base, "", shortened);
@@ -173,7 +176,9 @@ std::string DirectoryNames::Joliet(const std::string& hostName) {
   const std::u16string extension = dot == std::u16string::npos ? u"" : name.substr(dot);
   uint32_t& next = nextJolietNumber_[Folded(name)];
   for (;;) {
-    const std::u16string suffix = Ascii16("~" + std::to_string(++next));
+    std::string number(1, '~');
+    number += std::to_string(++next);
+    const std::u16string suffix = Ascii16(number);
     const std::u16string numbered =
         Leading(base, kInterchangeJolietLimit - suffix.size() - extension.size()) + suffix + extension;
     if (joliet_.insert(Folded(numbered)).second) return BigEndian(numbered);
