@@ -3,10 +3,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <fstream>
 #include <map>
 #include <thread>
 
 #include "diag/log_fixture.h"
+#include "diag/log_record.h"
 
 namespace dorvik::test {
 namespace {
@@ -63,16 +66,16 @@ TEST_F(LogTest, ThreadsWritingAtOnceLeaveOnlyWholeRecords) {
   ExpectWholeRecords(DecodeLog(ReadBytes(LogPath())), kWriters);
 }
 
-TEST_F(LogTest, TwoProcessesWritingAtOnceLeaveOnlyWholeRecords) {
-  const ScopedEnv realWaits("DORVIK_TIME_SCALE", "1");
+// Runs WriteEvents in one child process per writer, all let go at once.
+void WriteInProcesses(int writers) {
   int gate[2];
   ASSERT_EQ(::pipe(gate), 0);
   std::vector<pid_t> children;
-  for (int w = 1; w <= 2; ++w) {
+  for (int w = 1; w <= writers; ++w) {
     const pid_t pid = ::fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
-      // Both start together when the parent closes the gate.
+      // Every child starts when the parent closes the gate.
       ::close(gate[1]);
       char c;
       while (::read(gate[0], &c, 1) > 0) {
@@ -89,7 +92,42 @@ TEST_F(LogTest, TwoProcessesWritingAtOnceLeaveOnlyWholeRecords) {
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   }
+}
+
+TEST_F(LogTest, TwoProcessesWritingAtOnceLeaveOnlyWholeRecords) {
+  const ScopedEnv realWaits("DORVIK_TIME_SCALE", "1");
+  WriteInProcesses(2);
   ExpectWholeRecords(DecodeLog(ReadBytes(LogPath())), 2);
+}
+
+// A full log is started afresh once, by one of the two: after that each
+// writer's records run on without a gap to its last (a second deletion
+// would cut a hole into one of them), and nothing of the old log is left.
+TEST_F(LogTest, TwoProcessesStartingAFullLogAfreshDeleteItOnce) {
+  const ScopedEnv realWaits("DORVIK_TIME_SCALE", "1");
+  std::ofstream(LogPath(), std::ios::binary) << std::string(diag::kLogRestartBytes - 1, 'o');
+  WriteInProcesses(2);
+  const std::string bytes = ReadBytes(LogPath());
+  ASSERT_LT(bytes.size(), diag::kLogRestartBytes) << "the full log was not started afresh";
+  std::map<int, std::vector<std::string>> byWriter;
+  for (const std::string& r : DecodeLog(bytes)) {
+    bool known = false;
+    for (int w = 1; w <= 2 && !known; ++w) {
+      const auto all = Expected(w);
+      if (std::find(all.begin(), all.end(), r) != all.end()) {
+        byWriter[w].push_back(r);
+        known = true;
+      }
+    }
+    EXPECT_TRUE(known) << "a record no writer wrote: " << r.substr(0, 40);
+  }
+  for (int w = 1; w <= 2; ++w) {
+    const auto all = Expected(w);
+    const auto& got = byWriter[w];
+    ASSERT_GT(got.size(), all.size() / 2) << "writer " << w;
+    EXPECT_TRUE(std::equal(got.begin(), got.end(), all.end() - static_cast<std::ptrdiff_t>(got.size())))
+        << "writer " << w << " lost records after the log was started afresh";
+  }
 }
 
 }  // namespace
