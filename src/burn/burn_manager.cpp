@@ -23,8 +23,6 @@ uint32_t LeadingNumber(const std::string& text) {
 
 constexpr uint32_t kCdSectorsPerWrite = 16;
 constexpr uint32_t kDvdSectorsPerWrite = 32;
-constexpr uint32_t kAudioSectorSize = 2352;
-constexpr uint32_t kDataSectorSize = 2048;
 
 bool IsCd(uint32_t profile) { return profile == kProfileCdR || profile == kProfileCdRw; }
 

@@ -29,6 +29,11 @@ inline constexpr uint32_t kBusyRetryMs = 100;          // between WRITE(10)s a b
 inline constexpr uint32_t kBusyRetryLimit = 1200;      // 120 s of a busy drive ends the track
 inline constexpr uint32_t kWriteErrorRetries = 10;     // WRITE(10)s again after a write error
 inline constexpr uint32_t kRingSectors = 1000;
+inline constexpr uint32_t kAudioSectorSize = 2352;
+inline constexpr uint32_t kDataSectorSize = 2048;
+// The reader takes a data track's sectors this many at a time: one open of
+// a source file per piece rather than per sector, one copy into the ring.
+inline constexpr uint32_t kReadPieceSectors = 64;
 
 // Where the engine writes when the WriteType setting asks for file output.
 struct OutputSettings {
@@ -96,6 +101,7 @@ class BurnManager {
   // The threads' bodies (streaming.cpp).
   void StarterThread();
   void ReaderThread();
+  uint32_t ReadPieceSectors() const;
   void WriterThread();
   bool WriteBlock(uint32_t lba, const uint8_t* buffer, uint32_t length, uint32_t blocks);
   void AppendToOutputFile(const uint8_t* buffer, uint32_t length);

@@ -1,5 +1,6 @@
 // The track's three threads: the starter, the reader (track source ->
 // ring) and the writer (ring -> drive, or the output file).
+#include <algorithm>
 #include <vector>
 
 #include "burn/burn_manager.h"
@@ -23,24 +24,29 @@ void BurnManager::StarterThread() {
     reader_ = std::thread([this] { ReaderThread(); });
     // The writer starts once the ring has filled, or would have had time
     // to: a short track need not wait the whole delay.
-    ring_.Changed().WaitFor(kWriterStartDelayMs,
-                            [this] { return stopRequested_.load() || ring_.Stopped() || ring_.Filled(sectorSize_); });
+    ring_.Changed().WaitFor(kWriterStartDelayMs, [this] {
+      return stopRequested_.load() || ring_.Stopped() || ring_.Filled(uint64_t{sectorSize_} * ReadPieceSectors());
+    });
     if (!stopRequested_.load()) writer_ = std::thread([this] { WriterThread(); });
   } catch (...) {
     Stop();  // a thread that cannot start ends the track
   }
 }
 
+uint32_t BurnManager::ReadPieceSectors() const { return sectorSize_ == kDataSectorSize ? kReadPieceSectors : 1; }
+
 void BurnManager::ReaderThread() {
   try {
     const uint32_t count = trackBlocks_.load();
-    std::vector<uint8_t> buffer(sectorSize_);
+    const uint32_t piece = ReadPieceSectors();
+    std::vector<uint8_t> buffer(size_t{sectorSize_} * piece);
     std::string shown;
-    for (uint32_t i = 0; i < count; ++i) {
+    for (uint32_t i = 0; i < count; i += piece) {
       if (stopRequested_.load()) break;
-      std::fill(buffer.begin(), buffer.end(), 0);
-      source_.ReadSector(buffer.data(), sectorSize_);
-      ring_.Put(buffer.data(), sectorSize_);
+      const uint32_t bytes = sectorSize_ * std::min(piece, count - i);
+      std::fill(buffer.begin(), buffer.begin() + bytes, 0);
+      source_.ReadSector(buffer.data(), bytes);
+      ring_.Put(buffer.data(), bytes);
       // The name changes once per file; the lock is taken only then.
       if (source_.CurrentName() != shown) {
         shown = source_.CurrentName();

@@ -17,6 +17,7 @@ constexpr uint64_t kLastSessionField = 258;
 constexpr uint64_t kSessionRecordSearch = 64;  // after the session-area offset
 constexpr uint64_t kRecordSize = 64;
 constexpr uint32_t kTrackMultiple = 32;
+constexpr uint32_t kDataSectorLength = 2048;
 
 }  // namespace
 
@@ -210,13 +211,16 @@ void TrackSource::ReadSector(uint8_t* buffer, uint32_t length) {
     cachedType_ = TrackType();
   }
   if (!layoutMode_) {
-    const uint32_t blocks = length / 2048;
+    const uint32_t blocks = length / kDataSectorLength;
     if (source_ && blocks) source_->ReadUserSectors(buffer, length, blocks, static_cast<uint32_t>(trackPosition_));
     trackPosition_ += blocks;
     return;
   }
   if (!composed_) return;
-  composer_->ReadNextSector(buffer, length);
+  if (length > kDataSectorLength && length % kDataSectorLength == 0)
+    composer_->ReadNextSectors(buffer, length / kDataSectorLength);
+  else
+    composer_->ReadNextSector(buffer, length);
   // The sector just read belongs to this file (empty while the metadata and
   // the padding go by).
   currentName_ = composer_->CurrentSourcePath();

@@ -57,7 +57,9 @@ class TrackSource {
   int TrackType();
   uint32_t TrackBlocks();
   // The track's next sector into a zeroed buffer; what cannot be read stays
-  // zero.
+  // zero. A data track's sectors may be asked for several at a time (length
+  // a multiple of 2048): each source file is then opened once per piece
+  // instead of once per sector.
   void ReadSector(uint8_t* buffer, uint32_t length);
   const std::string& CurrentName() const { return currentName_; }
 
