@@ -33,7 +33,7 @@ inline constexpr uint32_t kAudioSectorSize = 2352;
 inline constexpr uint32_t kDataSectorSize = 2048;
 // The reader takes a data track's sectors this many at a time: one open of
 // a source file per piece rather than per sector, one copy into the ring.
-inline constexpr uint32_t kReadPieceSectors = 64;
+inline constexpr uint32_t kReadPieceSectors = 256;
 
 // Where the engine writes when the WriteType setting asks for file output.
 struct OutputSettings {
@@ -133,7 +133,7 @@ class BurnManager {
   std::atomic<bool> stopRequested_{false};
   std::atomic<uint32_t> trackBlocks_{0};
   std::atomic<uint32_t> blocksWritten_{0};
-  // Told when the track may have become done (a block written, a stop).
+  // Told when the track is done: the writer has ended, or a stop came.
   platform::WakeSignal trackChanged_;
 
   mutable std::mutex nameMutex_;

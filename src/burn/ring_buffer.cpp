@@ -25,23 +25,24 @@ bool RingBuffer::Filled(uint64_t piece) const {
   return w >= total_ || w - read_.load(std::memory_order_acquire) + piece > capacity_;
 }
 
-void RingBuffer::CopyIn(uint64_t at, const uint8_t* bytes, uint64_t length) {
+RingBuffer::Spans RingBuffer::SpansAt(uint64_t at, uint64_t length) {
   const uint64_t offset = at % capacity_;
   const uint64_t first = std::min(length, capacity_ - offset);
-  std::memcpy(buffer_.data() + offset, bytes, first);
-  std::memcpy(buffer_.data(), bytes + first, length - first);
-}
-
-void RingBuffer::CopyOut(uint64_t at, uint8_t* bytes, uint64_t length) const {
-  const uint64_t offset = at % capacity_;
-  const uint64_t first = std::min(length, capacity_ - offset);
-  std::memcpy(bytes, buffer_.data() + offset, first);
-  std::memcpy(bytes + first, buffer_.data(), length - first);
+  return {buffer_.data() + offset, first, buffer_.data(), length - first};
 }
 
 bool RingBuffer::Put(const uint8_t* bytes, uint64_t length) {
   if (length > capacity_) return false;
-  if (Finished()) return true;
+  Spans where;
+  if (!ReserveForPut(length, &where)) return true;
+  std::memcpy(where.first, bytes, where.firstLength);
+  std::memcpy(where.second, bytes + where.firstLength, where.secondLength);
+  CommitPut(length);
+  return true;
+}
+
+bool RingBuffer::ReserveForPut(uint64_t length, Spans* where) {
+  if (length > capacity_ || Finished()) return false;
   const uint64_t w = write_.load(std::memory_order_relaxed);  // only this side moves it
   auto room = [&] { return Finished() || w - read_.load() + length <= capacity_; };
   if (!room()) {
@@ -49,19 +50,31 @@ bool RingBuffer::Put(const uint8_t* bytes, uint64_t length) {
     while (!room()) changed_.WaitFor(kPollMs, room);
     putterNeeds_.store(kNobody);
   }
-  if (Finished()) return true;
-  CopyIn(w, bytes, length);
-  const uint64_t now = w + length;
+  if (Finished()) return false;
+  *where = SpansAt(w, length);
+  return true;
+}
+
+void RingBuffer::CommitPut(uint64_t length) {
+  const uint64_t now = write_.load(std::memory_order_relaxed) + length;
   write_.store(now);
   // Wake the taker when it has what it waits for, and the starter when the
   // ring has filled (the next piece would not fit) or the track is all in.
   if (now >= takerNeeds_.load() || now >= total_ || now - read_.load() + length > capacity_) changed_.Notify();
-  return true;
 }
 
 bool RingBuffer::Take(uint8_t* bytes, uint64_t length) {
   if (length > capacity_) return false;
-  if (Finished()) return true;
+  Spans where;
+  if (!PeekForTake(length, &where)) return true;
+  std::memcpy(bytes, where.first, where.firstLength);
+  std::memcpy(bytes + where.firstLength, where.second, where.secondLength);
+  ReleaseTake(where.firstLength + where.secondLength);
+  return true;
+}
+
+bool RingBuffer::PeekForTake(uint64_t length, Spans* where) {
+  if (length > capacity_ || Finished()) return false;
   const uint64_t r = read_.load(std::memory_order_relaxed);  // only this side moves it
   // Ready when the bytes are in, or when everything the track has is in
   // and the request reaches past it (the track's last, partial piece).
@@ -75,12 +88,15 @@ bool RingBuffer::Take(uint8_t* bytes, uint64_t length) {
     while (!ready()) changed_.WaitFor(kPollMs, ready);
     takerNeeds_.store(kNobody);
   }
-  if (stop_.load()) return true;
-  length = std::min(length, total_ - r);
-  CopyOut(r, bytes, length);
-  read_.store(r + length);
-  if (r + length >= putterNeeds_.load()) changed_.Notify();
+  if (stop_.load()) return false;
+  *where = SpansAt(r, std::min(length, total_ - r));
   return true;
+}
+
+void RingBuffer::ReleaseTake(uint64_t length) {
+  const uint64_t now = read_.load(std::memory_order_relaxed) + length;
+  read_.store(now);
+  if (now >= putterNeeds_.load()) changed_.Notify();
 }
 
 }  // namespace dorvik

@@ -31,6 +31,26 @@ class RingBuffer {
   // copying nothing, when stopped or when the whole track was taken.
   bool Take(uint8_t* bytes, uint64_t length);
 
+  // The same two sides without the copy through a caller's buffer: the
+  // reader reads straight into the ring, the writer writes straight from
+  // it. A piece that runs past the end of the buffer comes as two spans.
+  struct Spans {
+    uint8_t* first = nullptr;
+    uint64_t firstLength = 0;
+    uint8_t* second = nullptr;
+    uint64_t secondLength = 0;
+  };
+  // Reader side: waits as Put does for room for length bytes and hands out
+  // where they go; false (nothing to fill) when Put would copy nothing.
+  // CommitPut(length) then hands the bytes to the writer.
+  bool ReserveForPut(uint64_t length, Spans* where);
+  void CommitPut(uint64_t length);
+  // Writer side: waits as Take does for length bytes (cut to what the track
+  // has left) and shows where they are; false (nothing to take) when Take
+  // would copy nothing. The bytes stay the writer's until ReleaseTake.
+  bool PeekForTake(uint64_t length, Spans* where);
+  void ReleaseTake(uint64_t length);
+
   void SetStop(bool stop);
   bool Stopped() const { return stop_.load(); }
 
@@ -49,8 +69,7 @@ class RingBuffer {
 
  private:
   bool Finished() const { return stop_.load() || read_.load(std::memory_order_acquire) >= total_; }
-  void CopyIn(uint64_t at, const uint8_t* bytes, uint64_t length);
-  void CopyOut(uint64_t at, uint8_t* bytes, uint64_t length) const;
+  Spans SpansAt(uint64_t at, uint64_t length);
 
   std::vector<uint8_t> buffer_;
   uint64_t capacity_ = 0;

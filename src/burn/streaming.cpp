@@ -1,6 +1,8 @@
 // The track's three threads: the starter, the reader (track source ->
 // ring) and the writer (ring -> drive, or the output file).
 #include <algorithm>
+#include <cstring>
+#include <utility>
 #include <vector>
 
 #include "burn/burn_manager.h"
@@ -39,14 +41,22 @@ void BurnManager::ReaderThread() {
   try {
     const uint32_t count = trackBlocks_.load();
     const uint32_t piece = ReadPieceSectors();
-    std::vector<uint8_t> buffer(size_t{sectorSize_} * piece);
     std::string shown;
     for (uint32_t i = 0; i < count; i += piece) {
       if (stopRequested_.load()) break;
+      // Read straight into the ring. The ring holds whole sectors, so a piece
+      // that wraps around its end is cut between two sectors.
       const uint32_t bytes = sectorSize_ * std::min(piece, count - i);
-      std::fill(buffer.begin(), buffer.begin() + bytes, 0);
-      source_.ReadSector(buffer.data(), bytes);
-      ring_.Put(buffer.data(), bytes);
+      RingBuffer::Spans where;
+      if (!ring_.ReserveForPut(bytes, &where)) break;  // stopped, or the writer has the whole track
+      const std::pair<uint8_t*, uint64_t> spans[] = {{where.first, where.firstLength},
+                                                     {where.second, where.secondLength}};
+      for (const auto& [at, length] : spans) {
+        if (length == 0) continue;
+        std::memset(at, 0, length);
+        source_.ReadSector(at, static_cast<uint32_t>(length));
+      }
+      ring_.CommitPut(bytes);
       // The name changes once per file; the lock is taken only then.
       if (source_.CurrentName() != shown) {
         shown = source_.CurrentName();
@@ -62,29 +72,43 @@ void BurnManager::WriterThread() {
   try {
     const uint32_t count = trackBlocks_.load();
     const uint32_t n = sectorSize_ * sectorsPerWrite_;
+    // Only for a block that wraps around the ring's end or is the track's
+    // last, partial one (the rest of it zeros); every other block goes to
+    // the drive straight from the ring.
     std::vector<uint8_t> buffer(n);
     uint32_t lba = startAddress_;
     for (uint32_t written = 0; written < count;) {
       if (stopRequested_.load()) break;
-      std::fill(buffer.begin(), buffer.end(), 0);
-      ring_.Take(buffer.data(), n);
+      RingBuffer::Spans where;
       // A stop while waiting for sectors ends the track before this block:
       // zeros must not go to the drive as if they were data.
-      if (stopRequested_.load()) break;
+      if (!ring_.PeekForTake(n, &where) || stopRequested_.load()) break;
+      const uint64_t taken = where.firstLength + where.secondLength;
+      const uint8_t* block = where.first;
+      if (where.firstLength != n) {
+        std::memset(buffer.data(), 0, n);
+        std::memcpy(buffer.data(), where.first, where.firstLength);
+        std::memcpy(buffer.data() + where.firstLength, where.second, where.secondLength);
+        block = buffer.data();
+      }
       if (output_.fileOutput) {
-        AppendToOutputFile(buffer.data(), n);
-      } else if (!WriteBlock(lba, buffer.data(), n, sectorsPerWrite_)) {
+        AppendToOutputFile(block, n);
+      } else if (!WriteBlock(lba, block, n, sectorsPerWrite_)) {
         Stop();
         return;
       }
+      // Only now may the reader fill these bytes again.
+      ring_.ReleaseTake(taken);
       blocksWritten_ += sectorsPerWrite_;
       written += sectorsPerWrite_;
       lba += sectorsPerWrite_;
-      trackChanged_.Notify();
     }
   } catch (...) {
     Stop();
   }
+  // The job waits for the track's end, which is now: the last block is
+  // written, or the track stopped. (Told once, not after every block, so
+  // the job's thread is not woken thousands of times a track.)
   trackChanged_.Notify();
 }
 
