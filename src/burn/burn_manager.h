@@ -26,7 +26,8 @@ namespace dorvik {
 inline constexpr uint32_t kWriterStartDelayMs = 2000;  // lets the ring fill before the first write
 inline constexpr uint32_t kJobPollMs = 5000;           // the job looks at the track this often
 inline constexpr uint32_t kBusyRetryMs = 100;          // between WRITE(10)s a busy drive refused
-inline constexpr uint32_t kBusyRetryLimit = 1200;      // 120 s of a busy drive ends the track
+inline constexpr uint32_t kBufferPollMs = 5;           // looks at a busy drive's buffer within those
+inline constexpr uint64_t kBusyRetryLimitMs = 120000;  // 2 minutes of a busy drive end the track
 inline constexpr uint32_t kWriteErrorRetries = 10;     // WRITE(10)s again after a write error
 inline constexpr uint32_t kRingSectors = 1000;
 inline constexpr uint32_t kAudioSectorSize = 2352;
@@ -104,6 +105,10 @@ class BurnManager {
   uint32_t ReadPieceSectors() const;
   void WriterThread();
   bool WriteBlock(uint32_t lba, const uint8_t* buffer, uint32_t length, uint32_t blocks);
+  // Waits up to kBusyRetryMs, ending early once the drive's buffer has room
+  // for length bytes (when lookAtBuffer); returns the nominal milliseconds
+  // waited.
+  uint32_t WaitForDriveRoom(uint32_t length, bool lookAtBuffer);
   void AppendToOutputFile(const uint8_t* buffer, uint32_t length);
 
   // The per-medium steps (media_preparation.cpp).

@@ -114,17 +114,27 @@ void BurnManager::WriterThread() {
 
 bool BurnManager::WriteBlock(uint32_t lba, const uint8_t* buffer, uint32_t length, uint32_t blocks) {
   // A busy drive (long write in progress, operation in progress) is asked
-  // again at once, then every 100 ms for at most kBusyRetryLimit tries; a
-  // write error is retried at once, kWriteErrorRetries times. Anything
-  // else, a stop, or a used-up bound ends the track.
-  uint32_t busyTries = 0;
+  // again at once, then after each wait for room in its buffer (at most
+  // 100 ms), until two minutes of waiting have gone by; a write error is
+  // retried at once, kWriteErrorRetries times. Anything else, a stop, or a
+  // used-up bound ends the track.
+  uint64_t busyWaitedMs = 0;
+  bool askedAgain = false;
+  // Room in the buffer and still busy: something else keeps the drive busy,
+  // and the buffer no longer tells when to ask again.
+  bool bufferTells = true;
   uint32_t errorTries = 0;
   for (;;) {
     if (drive_->Write10(lba, buffer, length, blocks) == 0) return true;
     const SenseResult sense = drive_->LastSense();
     if (DriveBusy(sense)) {
-      if (++busyTries > kBusyRetryLimit) return false;
-      if (busyTries > 1) trackChanged_.WaitFor(kBusyRetryMs, [this] { return stopRequested_.load(); });
+      if (askedAgain) {
+        if (busyWaitedMs >= kBusyRetryLimitMs) return false;
+        const uint32_t waited = WaitForDriveRoom(length, bufferTells);
+        bufferTells = bufferTells && waited >= kBusyRetryMs;
+        busyWaitedMs += waited;
+      }
+      askedAgain = true;
       if (stopRequested_.load()) return false;
       continue;
     }
@@ -134,6 +144,31 @@ bool BurnManager::WriteBlock(uint32_t lba, const uint8_t* buffer, uint32_t lengt
     }
     return false;
   }
+}
+
+uint32_t BurnManager::WaitForDriveRoom(uint32_t length, bool lookAtBuffer) {
+  // A drive whose buffer is full answers "long write in progress" and makes
+  // room at its write speed: at 24x DVD a 2 MB buffer is written out in
+  // 63 ms, so a blind 100 ms wait would let it run dry. The wait looks at
+  // the buffer every kBufferPollMs and ends once the block fits; a drive
+  // that cannot tell gets the whole 100 ms.
+  auto stopped = [this] { return stopRequested_.load(); };
+  if (!lookAtBuffer) {
+    trackChanged_.WaitFor(kBusyRetryMs, stopped);
+    return kBusyRetryMs;
+  }
+  uint32_t waited = 0;
+  while (waited < kBusyRetryMs && !stopped()) {
+    uint32_t size = 0, free = 0;
+    if (waited > 0 && drive_->ReadBufferCapacity(&size, &free) != 0) {
+      trackChanged_.WaitFor(kBusyRetryMs - waited, stopped);
+      return kBusyRetryMs;
+    }
+    if (waited > 0 && free >= length) break;
+    trackChanged_.WaitFor(kBufferPollMs, stopped);
+    waited += kBufferPollMs;
+  }
+  return waited;
 }
 
 void BurnManager::AppendToOutputFile(const uint8_t* buffer, uint32_t length) {

@@ -153,6 +153,9 @@ class Recorder : public virtual Drive {
   int CloseTrack(uint16_t track);            // then waits for readiness (200 ms polls)
   int CloseSessionImmed();                   // does not wait
   int Close(uint8_t function);               // then waits for readiness (200 ms polls)
+  // READ BUFFER CAPACITY: the drive's write buffer and the bytes free in
+  // it. 0 done, 1 when the drive cannot tell.
+  int ReadBufferCapacity(uint32_t* size, uint32_t* free);
 
   // --- where writing goes on, and how much room is left ---
   // out = the next writable address (-150 when the drive gives none).

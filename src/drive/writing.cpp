@@ -69,6 +69,16 @@ int Recorder::Write10(uint32_t lba, const uint8_t* buffer, uint32_t length, uint
   return Send(cdb, 10, const_cast<uint8_t*>(buffer), length, DirOut, kUnlimitedTimeout);
 }
 
+int Recorder::ReadBufferCapacity(uint32_t* size, uint32_t* free) {
+  if (imageMode_) return 1;
+  uint8_t answer[12] = {};
+  const uint8_t cdb[10] = {0x5C, 0, 0, 0, 0, 0, 0, 0, sizeof answer, 0};
+  if (Send(cdb, 10, answer, sizeof answer, DirIn, kQuickTimeoutMs) != 0) return 1;
+  *size = Be32(answer + 4);
+  *free = Be32(answer + 8);
+  return 0;
+}
+
 int Recorder::ReserveTrack(uint32_t size) {
   if (imageMode_) return 0;
   uint8_t cdb[10] = {0x53, 0, 0, 0, 0, 0, 0, 0, 0, 0};

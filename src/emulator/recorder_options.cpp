@@ -76,6 +76,8 @@ bool ParseRecorderOptions(const std::string& text, RecorderOptions& options, std
       ok = ParseFlag(value, options.flushClosesTrack);
     } else if (key == "ready-while-closing") {
       ok = ParseFlag(value, options.readyWhileClosing);
+    } else if (key == "top-write-speeds") {
+      ok = ParseFlag(value, options.topWriteSpeeds);
     } else if (key == "close-session-ms") {
       ok = ParseNumber(value, options.closeSessionMs);
     } else if (key == "format-ms") {

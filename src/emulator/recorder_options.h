@@ -49,6 +49,9 @@ struct RecorderOptions {
   // While an Immed CLOSE TRACK/SESSION or SYNCHRONIZE CACHE runs, TEST UNIT
   // READY answers GOOD and only READ DISC/TRACK INFORMATION answer 02/04/07.
   bool readyWhileClosing = false;
+  // The fastest write-once media drives take: CD-R written at up to 52x,
+  // DVD-R and DVD+R at up to 24x (the usual tables stop at 48x and 16x).
+  bool topWriteSpeeds = false;
 };
 
 // The profiles a drive of this model lists, highest first.
@@ -60,9 +63,9 @@ bool ModelWrites(DriveModel model, MediumKind kind);
 // product, revision, model (dvd-recorder, cd-recorder, dvd-reader), tao,
 // mastering, emulate-speed (0 or 1), buffer (blocks), capacity (blocks),
 // the durations blank-minimal-ms, blank-full-ms, close-track-ms,
-// close-session-ms, format-ms, sync-cache-ms, and the kinder behaviours
-// flush-closes-track and ready-while-closing (0 or 1). False with a reason
-// on a bad entry.
+// close-session-ms, format-ms, sync-cache-ms, the kinder behaviours
+// flush-closes-track and ready-while-closing, and top-write-speeds (0 or
+// 1). False with a reason on a bad entry.
 bool ParseRecorderOptions(const std::string& text, RecorderOptions& options, std::string* error);
 
 }  // namespace dorvik::emulator

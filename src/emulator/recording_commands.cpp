@@ -1,6 +1,7 @@
 // The recorder's commands that record: writing, reserving, flushing,
 // closing, blanking and formatting.
 #include <algorithm>
+#include <vector>
 
 #include "emulator/bytes.h"
 #include "emulator/steady_clock.h"
@@ -41,9 +42,8 @@ VirtualRecorder::Reply VirtualRecorder::Write10(const uint8_t* cdb, const uint8_
     // The drive buffer takes the blocks at once and writes them out at the
     // selected speed (75 blocks of 2352 bytes a second at CD 1x); a write
     // that does not fit is answered "long write in progress".
-    const double speed = std::max<uint32_t>(EffectiveWriteSpeed(), 1);
     const double scale = platform::TimeScale();
-    const double blockUs = (cd ? 2352.0 : 2048.0) * 1000.0 / speed * scale;
+    const double blockUs = EmulatedBlockMicroseconds(cd);
     const auto needUs = static_cast<uint64_t>(count * blockUs);
     const auto bufferUs = static_cast<uint64_t>(options_.bufferBlocks * blockUs);
     const uint64_t now = SteadyMicroseconds();
@@ -70,6 +70,32 @@ VirtualRecorder::Reply VirtualRecorder::Write10(const uint8_t* cdb, const uint8_
   else if (sequential)
     trackGrown_ = true;
   return {};
+}
+
+double VirtualRecorder::EmulatedBlockMicroseconds(bool cd) const {
+  const double speed = std::max<uint32_t>(EffectiveWriteSpeed(), 1);
+  return (cd ? 2352.0 : 2048.0) * 1000.0 / speed * platform::TimeScale();
+}
+
+VirtualRecorder::Reply VirtualRecorder::ReadBufferCapacity(const uint8_t* cdb, uint8_t* data, uint32_t length) {
+  if (cdb[1] & 0x01) return {sense::InvalidFieldInCdb()};  // the block form is not offered
+  // The buffer holds bufferBlocks blocks of what the host sends; with the
+  // write speed emulated, the blocks not yet written out are taken. A write
+  // of n blocks fits (Write10) exactly when n blocks are free here.
+  const Disc* disc = UsableDisc();
+  const uint32_t blockBytes = disc ? WriteParameters::From(writeParameters_.data()).BlockSize(*disc) : 2048;
+  uint64_t usedBlocks = 0;
+  const uint64_t now = SteadyMicroseconds();
+  const double blockUs = disc && options_.emulateSpeed ? EmulatedBlockMicroseconds(disc->Traits().cd) : 0;
+  if (blockUs > 0 && writeDrainedUs_ > now) {
+    const auto pending = static_cast<uint64_t>(static_cast<double>(writeDrainedUs_ - now) / blockUs) + 1;
+    usedBlocks = std::min<uint64_t>(pending, options_.bufferBlocks);
+  }
+  std::vector<uint8_t> answer(12, 0);
+  Put16(answer.data(), 10);
+  Put32(answer.data() + 4, options_.bufferBlocks * blockBytes);
+  Put32(answer.data() + 8, static_cast<uint32_t>((options_.bufferBlocks - usedBlocks) * blockBytes));
+  return {Sense::None(), CopyAnswer(answer, Get16(cdb + 7), data, length)};
 }
 
 VirtualRecorder::Reply VirtualRecorder::ReserveTrack(const uint8_t* cdb) {

@@ -182,6 +182,7 @@ VirtualRecorder::Reply VirtualRecorder::Execute(const uint8_t* cdb, uint8_t* dat
       case 0x04: return FormatUnit(cdb, out, outLength);
       case 0x2A: return Write10(cdb, out, outLength);
       case 0x53: return ReserveTrack(cdb);
+      case 0x5C: return ReadBufferCapacity(cdb, in, inLength);
       case 0x5B: return CloseTrackSession(cdb);
       case 0xA1: return Blank(cdb);
       default: break;
@@ -306,6 +307,11 @@ std::vector<uint16_t> VirtualRecorder::WriteSpeedsKbs() const {
   const Disc* disc = UsableDisc();
   const MediumTraits& t = disc ? disc->Traits() : TraitsOf(MediumKind::CdR);
   if (disc && !ModelWrites(options_.model, disc->Kind())) return out;
+  if (options_.topWriteSpeeds) {
+    if (t.kind == MediumKind::CdR) out.push_back(static_cast<uint16_t>(52 * t.speedUnit));
+    if (t.kind == MediumKind::DvdR || t.kind == MediumKind::DvdPlusR)
+      out.push_back(static_cast<uint16_t>(24 * t.speedUnit));
+  }
   for (uint16_t x : t.writeSpeeds) out.push_back(static_cast<uint16_t>(x * t.speedUnit));
   return out;
 }

@@ -110,6 +110,10 @@ class VirtualRecorder final : public ScsiDevice {
   Reply Blank(const uint8_t* cdb);
   Reply FormatUnit(const uint8_t* cdb, const uint8_t* data, uint32_t length);
   Reply SetCdSpeed(const uint8_t* cdb);
+  Reply ReadBufferCapacity(const uint8_t* cdb, uint8_t* data, uint32_t length);
+  // With write speed emulated: how long the drive takes to write one block
+  // out of its buffer (scaled µs; 0 at time scale 0).
+  double EmulatedBlockMicroseconds(bool cd) const;
 
   // Helpers; all run with mutex_ held.
   const Disc* UsableDisc() const;  // loaded and readable by this drive model

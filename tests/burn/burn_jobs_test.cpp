@@ -112,7 +112,7 @@ TEST(SessionChoices, ADvdJobClearsTheOpenSessionChoiceForLaterJobs) {
 }
 
 TEST(TestWrite, MediaThatSimulateStayBlankWithNoReservationLeft) {
-  for (const char* medium : {"cd-r", "cd-rw"}) {
+  for (const char* medium : {"cd-r", "cd-rw", "dvd-r", "dvd-rw-seq"}) {
     SCOPED_TRACE(medium);
     Burner b(medium);
     b.AddTree();
@@ -122,6 +122,10 @@ TEST(TestWrite, MediaThatSimulateStayBlankWithNoReservationLeft) {
     EXPECT_EQ(info.blank, 1);
     EXPECT_EQ(info.freeBytes, free);
     EXPECT_EQ(b.DiscStatus(), 0);
+    // Nothing of the simulation is in the way of the real burn.
+    ASSERT_EQ(Vuz_WriteDataCDEx("TEST", 0, 0, 0, 0), 1);
+    const Bytes want = Burner::Composed("TEST", 0);
+    EXPECT_TRUE(b.Disc(0, want.size() / 2048) == want);
   }
 }
 

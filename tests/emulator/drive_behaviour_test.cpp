@@ -136,6 +136,27 @@ TEST(DriveBehaviour, TheBufferRunningDryMidTrackCountsAsAnUnderrun) {
   else ::setenv("DORVIK_TIME_SCALE", scale.c_str(), 1);
 }
 
+// The fastest write-once media: the speeds page lists 52x (CD-R) or 24x
+// (DVD-R, DVD+R) first and "as fast as you can" selects it; other media
+// keep their table.
+TEST(DriveBehaviour, TopWriteSpeedsAddTheFastestMediaSpeeds) {
+  RecorderOptions options;
+  std::string error;
+  ASSERT_TRUE(ParseRecorderOptions("top-write-speeds=1", options, &error)) << error;
+  for (const auto& [medium, fastest] : {std::pair{"cd-r", 52 * 176}, std::pair{"dvd-r", 24 * 1385},
+                                        std::pair{"dvd+r", 24 * 1385}, std::pair{"cd-rw", 24 * 176}}) {
+    SCOPED_TRACE(medium);
+    TempFolder dir;
+    auto r = NewRecorder(dir / "disc.img", medium, options);
+    MmcHost host(r.get());
+    ASSERT_TRUE(host.None({0xBB, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0}).Good());
+    const Bytes page = host.ModeSense(0x2A).data;
+    const uint8_t* p = page.data() + 8;
+    EXPECT_EQ(p[28] << 8 | p[29], fastest);  // the selected write speed
+    EXPECT_EQ(p[32 + 2] << 8 | p[32 + 3], fastest);  // the first speed descriptor
+  }
+}
+
 TEST(DriveBehaviour, ScriptedFaultsAndTheCommandLog) {
   TempFolder dir;
   auto r = NewRecorder(dir / "disc.img", "cd-r");
