@@ -122,10 +122,21 @@ TEST(DriveBehaviour, TheBufferRunningDryMidTrackCountsAsAnUnderrun) {
   MmcHost host(r.get());
   ASSERT_TRUE(host.None({0xBB, 0, 0xFF, 0xFF, 0x02, 0xC0, 0, 0, 0, 0, 0, 0}).Good());  // 4x: 75 blocks drain in 250 ms
   ASSERT_TRUE(host.WriteParameters(0x41, 0x04).Good());
+  // READ BUFFER CAPACITY: 1024 blocks of buffer, less what waits to be written.
+  const auto bufferFree = [&] {
+    const auto a = host.In({0x5C, 0, 0, 0, 0, 0, 0, 0, 12, 0}, 12).data;
+    EXPECT_EQ(Get32(a.data() + 4), 1024u * 2048);
+    return Get32(a.data() + 8);
+  };
+  EXPECT_EQ(bufferFree(), 1024u * 2048);
   ASSERT_TRUE(host.Write10(0, Pattern(0, 128, 1)).Good());
   ASSERT_TRUE(host.Write10(128, Pattern(128, 16, 1)).Good());  // comes while the first drains
   EXPECT_EQ(r->Underruns(), 0u);
+  const uint32_t free = bufferFree();
+  EXPECT_LE(free, (1024u - 50) * 2048);  // wide: the machine may be slow between the commands
+  EXPECT_GE(free, (1024u - 145) * 2048);
   platform::Sleep(700);
+  EXPECT_EQ(bufferFree(), 1024u * 2048);
   ASSERT_TRUE(host.Write10(144, Pattern(144, 16, 1)).Good());
   EXPECT_EQ(r->Underruns(), 1u);
   ASSERT_TRUE(host.Synchronize().Good() && host.Close(1, 1).Good());
