@@ -3,7 +3,7 @@
 #include "collection/catalogue.h"
 #include "collection/disc_path.h"
 #include "collection/previous_session_descriptor.h"
-#include "platform/files.h"
+#include "platform/folder.h"
 
 namespace dorvik {
 
@@ -16,13 +16,14 @@ const HostEntryShadow::Folder& HostEntryShadow::Enter(const std::string& discFol
 
   Folder folder{discFolder, {}, {}};
   const auto parts = SplitDiscPath(discFolder);
-  if (!workspace_.empty() && parts) {
-    std::string path = workspace_;
-    for (const auto& part : *parts) path += platform::kPathSeparator + part;
-    for (const auto& entry : platform::ListDirectory(path))
+  // The workspace is read as the collection reads it: through the folders
+  // themselves, never through a link.
+  platform::Folder at = workspace_.empty() || !parts ? platform::Folder() : platform::Folder::Open(workspace_);
+  for (size_t i = 0; parts && i < parts->size() && at.IsOpen(); ++i) at = at.Child((*parts)[i]);
+  if (at.IsOpen()) {
+    for (const auto& entry : at.List())
       if (entry.isDirectory && !entry.isSymlink) folder.folders.insert(entry.name);
-    ForEachCatalogueRecord(path + platform::kPathSeparator + kCatalogueFileName,
-                           [&](CatalogueRecord& record) { folder.files.insert(record.name); });
+    ForEachCatalogueRecord(at, kCatalogueFileName, [&](CatalogueRecord& record) { folder.files.insert(record.name); });
   }
   open_.push_back(std::move(folder));
   return open_.back();
