@@ -78,6 +78,12 @@ TEST(RecordingCommands, BytesTimeoutsAndReadinessWaits) {
        {0x5B, 1, 2, 0, 0, 0, 0, 0, 0, 0}, DirNone, 120000, false},
       {"CLOSE 0", [](auto& r) { return r.Close(8); }, {0x5B, 0, 0, 0, 0, 0, 0, 0, 0, 0}, DirNone, 120000, true},
       {"CLOSE 6", [](auto& r) { return r.Close(6); }, {0x5B, 0, 6, 0, 0, 0, 0, 0, 0, 0}, DirNone, 120000, true},
+      {"READ BUFFER CAPACITY",
+       [](auto& r) {
+         uint32_t size = 0, free = 0;
+         return r.ReadBufferCapacity(&size, &free);
+       },
+       {0x5C, 0, 0, 0, 0, 0, 0, 0, 12, 0}, DirIn, 1000, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
