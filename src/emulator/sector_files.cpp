@@ -23,7 +23,9 @@ void VirtualRecorder::WriteSectors(uint32_t lba, uint32_t count, const uint8_t* 
   const size_t bytes = static_cast<size_t>(count) * 2048;
   // Zeros past the end of the file stay a hole: erasing a DVD+RW by
   // overwriting it must not fill the disk with a third of a disc of zeros.
-  if (offset >= file_.Length() && std::all_of(in, in + bytes, [](uint8_t b) { return b == 0; })) {
+  // (Data is looked at first: its first byte usually settles it, which
+  // spares the file's length being asked for at every write.)
+  if (std::all_of(in, in + bytes, [](uint8_t b) { return b == 0; }) && offset >= file_.Length()) {
     file_.SetLength(offset + bytes);
     return;
   }
