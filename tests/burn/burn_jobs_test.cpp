@@ -138,13 +138,24 @@ TEST(HostView, ProgressNamesAndTheUnreadableFileMessage) {
   Vuz_AddFiles("/proc/self/mem", "\\zz", 0);  // opens, but every read fails
   ASSERT_EQ(Vuz_SetMessageHandle(7, 0x1234), 1);
   int32_t progressAtMessage = -1;
-  HostMessages messages([&](const HostMessages::Message&) { progressAtMessage = Vuz_WriteGetProgress(); });
+  std::string nameAtMessage;
+  // Heard on the reader thread while it reads the unreadable file: the name
+  // shown is still that of a tree file read before it.
+  HostMessages messages([&](const HostMessages::Message&) {
+    progressAtMessage = Vuz_WriteGetProgress();
+    char name[260] = {};
+    Vuz_WriteGetCurrBurnFileName(name);
+    nameAtMessage = name;
+  });
 
   std::atomic<bool> done{false};
   std::vector<int32_t> progress;
   std::vector<std::string> names;
   std::thread watcher([&] {
-    while (!done) {
+    // One more look after the job has returned, so the last name seen is
+    // the one the job left.
+    for (bool last = false; !last;) {
+      last = done;
       progress.push_back(Vuz_WriteGetProgress());
       char name[260] = {};
       Vuz_WriteGetCurrBurnFileName(name);
@@ -172,7 +183,9 @@ TEST(HostView, ProgressNamesAndTheUnreadableFileMessage) {
     }
   }
   EXPECT_LE(*std::max_element(progress.begin(), progress.end()), 100);
-  EXPECT_NE(std::find(names.begin(), names.end(), Burner::TreePath() + "/big.bin"), names.end());
+  EXPECT_EQ(nameAtMessage.rfind(Burner::TreePath() + "/", 0), 0u) << nameAtMessage;
+  // The watcher may miss a name that is shown only briefly, never the one
+  // the job leaves: empty.
   EXPECT_EQ(names.back(), "");
   b.ExpectXorrisoExtractsTheTree();
 }
