@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "api/image_composition.h"
 #include "diag/log.h"
 #include "dorvik.h"
 #include "platform/notify.h"
@@ -20,9 +21,11 @@ Library::Library() {
   // through Get: the library may be stopping and waiting for that thread.
   burnManager = std::make_unique<BurnManager>([this](const char* path) { NotifyUnreadableFileThrough(state, path); });
   collection = std::make_unique<FileCollection>();
+  composition = std::make_unique<ImageComposition>();
 }
 
 Library::~Library() {
+  composition.reset();
   collection.reset();
   burnManager.reset();  // stops a track still running and joins its threads
 }

@@ -15,6 +15,8 @@
 
 namespace dorvik {
 
+class ImageComposition;
+
 inline constexpr uint8_t kNoDevice = 0xFF;
 
 struct ApiState {
@@ -43,6 +45,9 @@ class Library {
   std::unique_ptr<BurnManager> burnManager;
   // Made last and destroyed first; its destructor deletes the workspace tree.
   std::unique_ptr<FileCollection> collection;
+  // A composition a host reads itself (Vuz_ComposeImage); ended before the
+  // collection goes.
+  std::unique_ptr<ImageComposition> composition;
   DriveClaims claims;
 
   // The current recorder, or null (exports then answer -8).

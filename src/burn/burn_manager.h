@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "burn/ring_buffer.h"
+#include "burn/track_digest.h"
 #include "burn/track_source.h"
 #include "drive/drive.h"
 #include "platform/wake_signal.h"
@@ -87,6 +88,8 @@ class BurnManager {
   // Percentage of the track's blocks written; 0 when no track is written.
   int64_t Progress() const;
   std::string CurrentFileName() const;
+  // What the last data track sent to a drive held, sector by sector.
+  const TrackDigest& Digest() const { return digest_; }
 
   // The address the medium's preparation will start writing at: the next
   // writable address on CD (0 when the query fails), 0 on every DVD.
@@ -140,6 +143,7 @@ class BurnManager {
   std::atomic<uint32_t> blocksWritten_{0};
   // Told when the track is done: the writer has ended, or a stop came.
   platform::WakeSignal trackChanged_;
+  TrackDigest digest_;
 
   mutable std::mutex nameMutex_;
   std::string currentFileName_ = kProcessingName;

@@ -77,6 +77,9 @@ void BurnManager::WriterThread() {
     // the drive straight from the ring.
     std::vector<uint8_t> buffer(n);
     uint32_t lba = startAddress_;
+    // Only user data that lands on the disc as sent can be compared later.
+    const bool summed = !output_.fileOutput && !testWrite_.load() && sectorSize_ == 2048;
+    digest_.Begin(summed ? drive_ : nullptr, lba);
     for (uint32_t written = 0; written < count;) {
       if (stopRequested_.load()) break;
       RingBuffer::Spans where;
@@ -97,6 +100,8 @@ void BurnManager::WriterThread() {
         Stop();
         return;
       }
+      // Summed before the ring may overwrite the block.
+      if (summed) digest_.Add(block, sectorsPerWrite_);
       // Only now may the reader fill these bytes again.
       ring_.ReleaseTake(taken);
       blocksWritten_ += sectorsPerWrite_;

@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include "collection/previous_session_descriptor.h"
+#include "platform/clock.h"
 #include "platform/large_file.h"
 #include "platform/text.h"
 
@@ -16,7 +17,7 @@ std::optional<LeftOutReason> InspectSource(const std::string& source, const Imag
   try {
     platform::LargeFile file(source, platform::LargeFile::Mode::ReadRegular);
     facts.length = file.Length();
-    facts.modified = file.Modified();
+    facts.modified = platform::ClampToSourceDate(file.Modified());
   } catch (const platform::FileError& e) {
     // The codes the file layer gives what is there but not a regular file.
     const bool notRegular = e.Code() == EISDIR || e.Code() == ESPIPE || e.Code() == ENODEV;

@@ -25,6 +25,7 @@ std::optional<Sense> ParseSense(const std::string& text) {
 std::optional<FaultEffect> ParseEffect(const std::string& text) {
   if (text == "damage") return FaultEffect::Damage;
   if (text == "remove") return FaultEffect::Remove;
+  if (text == "corrupt") return FaultEffect::Corrupt;
   return std::nullopt;
 }
 
@@ -32,7 +33,8 @@ std::optional<FaultEffect> ParseEffect(const std::string& text) {
 bool ParseAnswer(const std::string& text, Fault& f) {
   if (auto effect = ParseEffect(text)) {
     f.effect = *effect;
-    f.sense = *effect == FaultEffect::Damage ? sense::WriteError() : sense::NoMediumTrayClosed();
+    if (*effect == FaultEffect::Damage) f.sense = sense::WriteError();
+    else if (*effect == FaultEffect::Remove) f.sense = sense::NoMediumTrayClosed();
     return true;
   }
   const size_t plus = text.find('+');
@@ -41,7 +43,7 @@ bool ParseAnswer(const std::string& text, Fault& f) {
   f.sense = *parsed;
   if (plus == std::string::npos) return true;
   auto effect = ParseEffect(text.substr(plus + 1));
-  if (!effect) return false;
+  if (!effect || *effect == FaultEffect::Corrupt) return false;  // a corrupted write reports no error
   f.effect = *effect;
   return true;
 }

@@ -16,6 +16,9 @@
 //           later WRITE(10) into it is refused (05/21/02). Alone: 03/0C/00.
 //   remove  the disc is gone from then on (tray closed, no medium). Alone:
 //           02/3A/01, which every command about the medium answers after it.
+//   corrupt only alone: the command succeeds, but the first byte of the data
+//           it carries is recorded inverted (a write the drive got wrong
+//           without knowing, for read-back checks).
 //
 // e.g. "2A@3x2=03/0C/00;00x5=02/04/08;55=05/26/00;2A@40=damage;35x*=03/0C/00".
 #include <cstdint>
@@ -27,7 +30,7 @@
 
 namespace dorvik::emulator {
 
-enum class FaultEffect : uint8_t { None, Damage, Remove };
+enum class FaultEffect : uint8_t { None, Damage, Remove, Corrupt };
 
 struct Fault {
   static constexpr uint32_t kForever = 0xFFFFFFFFu;

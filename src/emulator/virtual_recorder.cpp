@@ -106,7 +106,19 @@ bool VirtualRecorder::Send(const uint8_t* cdb, uint8_t cdbLength, void* data, ui
   std::lock_guard lock(mutex_);
   if (!data) dataLength = 0;
   Reply r;
-  if (auto fault = faults_.Next(cdb, cdbLength)) {
+  auto fault = faults_.Next(cdb, cdbLength);
+  std::vector<uint8_t> altered;
+  if (fault && fault->effect == FaultEffect::Corrupt) {
+    // The command runs as usual on a copy of its data with one byte wrong.
+    if ((direction & 0xFF) == DirOut && dataLength > 0) {
+      const auto* bytes = static_cast<const uint8_t*>(data);
+      altered.assign(bytes, bytes + dataLength);
+      altered[0] = static_cast<uint8_t>(~altered[0]);
+      data = altered.data();
+    }
+    fault.reset();
+  }
+  if (fault) {
     r.sense = fault->sense;
     ApplyFaultEffect(*fault, cdb, cdbLength);
   } else if (cdbLength < CdbLengthOf(cdb[0])) {
@@ -195,7 +207,9 @@ VirtualRecorder::Reply VirtualRecorder::Execute(const uint8_t* cdb, uint8_t* dat
 
 void VirtualRecorder::ApplyFaultEffect(const Fault& fault, const uint8_t* cdb, uint8_t cdbLength) {
   switch (fault.effect) {
-    case FaultEffect::None: break;
+    case FaultEffect::None:
+    case FaultEffect::Corrupt:  // taken care of before the command runs
+      break;
     case FaultEffect::Remove:
       mediumPresent_ = false;
       simulation_.reset();

@@ -1,5 +1,6 @@
 #include "iso/iso_layout.h"
 
+#include <atomic>
 #include <cctype>
 #include <string>
 
@@ -27,7 +28,15 @@ ImageRules RulesOf(IsoLayout layout) {
   return rules;
 }
 
+namespace {
+// -1: no choice made; otherwise the IsoLayout's value.
+std::atomic<int> hostChoice{-1};
+}  // namespace
+
+void ChooseIsoLayout(std::optional<IsoLayout> layout) { hostChoice = layout ? static_cast<int>(*layout) : -1; }
+
 IsoLayout ConfiguredIsoLayout() {
+  if (const int choice = hostChoice.load(); choice >= 0) return static_cast<IsoLayout>(choice);
   const auto text = platform::ReadTextSetting(platform::Setting::IsoLayout);
   if (!text) return IsoLayout::Classic;
   return ParseIsoLayout(*text).value_or(IsoLayout::Classic);

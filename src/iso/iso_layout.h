@@ -31,8 +31,13 @@ std::string_view IsoLayoutName(IsoLayout layout);
 // name and files up to what its data area can address.
 ImageRules RulesOf(IsoLayout layout);
 
-// The layout the setting asks for (DORVIK_ISO_LAYOUT on POSIX, the IsoLayout
-// value on Windows): classic when it is missing, empty or not understood.
+// The layout images are composed in: the host's choice for this process
+// when it made one (ChooseIsoLayout), else the setting (DORVIK_ISO_LAYOUT on
+// POSIX, the IsoLayout value on Windows): classic when it is missing, empty
+// or not understood.
 IsoLayout ConfiguredIsoLayout();
+// The host's choice, for every image composed from now on in this process;
+// nullopt goes back to the setting. Any thread.
+void ChooseIsoLayout(std::optional<IsoLayout> layout);
 
 }  // namespace dorvik::iso

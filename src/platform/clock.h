@@ -13,6 +13,11 @@ struct LocalTime {
 // "Now", or SOURCE_DATE_EPOCH when that is set, so identical inputs give
 // byte-identical images (the reproducible-builds convention).
 std::time_t Now();
+// A file's modification time as an image records it. With SOURCE_DATE_EPOCH
+// set, a later time is taken as SOURCE_DATE_EPOCH (the reproducible-builds
+// clamp): files a fresh checkout touched, or that were written just now
+// (the playlist), then leave no trace of when the image was made.
+std::time_t ClampToSourceDate(std::time_t modified);
 // Local time of an instant; with SOURCE_DATE_EPOCH set, UTC, so the result
 // does not depend on the machine's zone either.
 LocalTime ToLocal(std::time_t t);

@@ -1,5 +1,8 @@
 #include "registry/device_registry.h"
 
+#include <cstring>
+
+#include "diag/log.h"
 #include "registry/device_scan.h"
 #include "registry/transport_selector.h"
 
@@ -7,8 +10,32 @@ namespace dorvik {
 
 DeviceRegistry::~DeviceRegistry() { Clear(); }
 
+namespace {
+
+// The log's "File:" and line for the problems of a scan, fixed so logs of
+// different versions compare.
+constexpr char kScanSource[] = "registry/device_scan.cpp";
+constexpr int16_t kScanProblemLine = 100;
+
+SetupProblem DeviceProblem(const ScsiDevice& device) {
+  SetupProblem p;
+  p.subject = device.Describe();
+  p.systemError = device.OpenError();
+  if (p.systemError != 0) {
+    p.kind = SetupProblem::Kind::Device;
+    p.text = std::string("cannot be opened: ") + std::strerror(p.systemError);
+  } else {
+    p.kind = SetupProblem::Kind::NotRecorder;
+    p.text = "does not answer as a recorder (it cannot write CDs or DVDs)";
+  }
+  return p;
+}
+
+}  // namespace
+
 void DeviceRegistry::Clear() {
   while (!entries_.empty()) entries_.pop_back();
+  problems_.clear();
 }
 
 bool DeviceRegistry::CanRecord(const uint8_t* page) {
@@ -20,7 +47,8 @@ bool DeviceRegistry::CanRecord(const uint8_t* page) {
 }
 
 void DeviceRegistry::Build() {
-  auto candidates = ScanDevices();
+  std::vector<SetupProblem> problems;
+  auto candidates = ScanDevices(&problems);
   auto& selector = TransportSelector::Instance();
   std::vector<DeviceId> ids;
   if (RoutingTransport* routing = selector.Routing()) {
@@ -32,9 +60,15 @@ void DeviceRegistry::Build() {
   Build(selector.Transport(), ids);
   if (RoutingTransport* routing = selector.Routing()) {
     // Devices that turned out not to be recorders are let go.
-    for (DeviceId id : ids)
-      if (!Find(id)) routing->Attach(id, nullptr);
+    for (DeviceId id : ids) {
+      if (Find(id)) continue;
+      if (const ScsiDevice* device = routing->DeviceFor(id)) problems.push_back(DeviceProblem(*device));
+      routing->Attach(id, nullptr);
+    }
   }
+  problems_ = std::move(problems);
+  for (const SetupProblem& p : problems_)
+    diag::LogText(kScanSource, kScanProblemLine, (p.subject + ": " + p.text).c_str());
 }
 
 void DeviceRegistry::Build(ScsiTransport* transport, const std::vector<DeviceId>& ids) {

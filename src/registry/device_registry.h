@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "drive/drive.h"
+#include "registry/setup_problem.h"
 
 namespace dorvik {
 
@@ -18,7 +19,9 @@ class DeviceRegistry {
   DeviceRegistry& operator=(const DeviceRegistry&) = delete;
 
   // Scans the platform's devices, attaches them to the process transport,
-  // keeps the ones that can record.
+  // keeps the ones that can record. What kept a device or a setting entry
+  // from becoming a recorder (or made one otherwise than asked) is kept in
+  // Problems() and written to the diagnostic log.
   void Build();
   // Probes the given ids through transport (kept in the given order).
   void Build(ScsiTransport* transport, const std::vector<DeviceId>& ids);
@@ -26,12 +29,14 @@ class DeviceRegistry {
   uint32_t Count() const { return static_cast<uint32_t>(entries_.size()); }
   Recorder* Find(DeviceId id) const;
   void Clear();
+  const std::vector<SetupProblem>& Problems() const { return problems_; }
 
   // The acceptance rule on page 0x2A: can this drive record?
   static bool CanRecord(const uint8_t* page);
 
  private:
   std::deque<std::unique_ptr<Recorder>> entries_;
+  std::vector<SetupProblem> problems_;
 };
 
 }  // namespace dorvik

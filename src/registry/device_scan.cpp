@@ -1,6 +1,7 @@
 #include "registry/device_scan.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 
@@ -9,6 +10,42 @@
 #include "transport/sg_io_device.h"
 
 namespace dorvik {
+namespace {
+
+bool LooksLikeMediumName(const std::string& text) {
+  return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '+';
+  });
+}
+
+std::string Folded(const std::string& name) {
+  std::string out;
+  for (char c : name)
+    if (c != '-' && c != '_' && c != ' ') out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::string UnknownMediumText(const std::string& medium) {
+  std::string known, guess;
+  for (const std::string& name : VirtualMediumNames()) {
+    known += (known.empty() ? "" : " ") + name;
+    if (guess.empty() && Folded(name) == Folded(medium)) guess = name;
+  }
+  std::string text = "unknown medium \"" + medium + "\"";
+  if (!guess.empty()) text += " (did you mean " + guess + "?)";
+  return text + "; known media: " + known + ". No recorder was made for it";
+}
+
+SetupProblem SettingProblem(std::string subject, std::string text, DeviceId madeAs = 0) {
+  SetupProblem p;
+  p.kind = SetupProblem::Kind::Setting;
+  p.subject = std::move(subject);
+  p.text = std::move(text);
+  p.madeAs = madeAs;
+  return p;
+}
+
+}  // namespace
 
 std::vector<VirtualDriveSpec> ParseVirtualDrives(const std::string& text) {
   std::vector<VirtualDriveSpec> out;
@@ -23,12 +60,15 @@ std::vector<VirtualDriveSpec> ParseVirtualDrives(const std::string& text) {
       continue;
     }
     VirtualDriveSpec entry;
+    entry.entry = item;
     entry.path = item;
     if (auto colon = item.rfind(':'); colon != std::string::npos) {
       std::string medium = item.substr(colon + 1);
       if (IsVirtualMediumName(medium)) {
         entry.path = item.substr(0, colon);
         entry.medium = medium;
+      } else if (LooksLikeMediumName(medium)) {
+        entry.unknownMedium = medium;
       }
     }
     if (!entry.path.empty()) out.push_back(std::move(entry));
@@ -54,21 +94,48 @@ std::vector<std::string> ListOpticalDeviceNodes(const std::string& devDirectory)
   return out;
 }
 
-std::vector<DeviceCandidate> ScanDevices() {
+std::vector<DeviceCandidate> ScanDevices(std::vector<SetupProblem>* problems) {
+  auto report = [problems](SetupProblem p) {
+    if (problems) problems->push_back(std::move(p));
+  };
   std::vector<DeviceCandidate> out;
   unsigned next = 1;
-  for (const auto& node : ListOpticalDeviceNodes()) {
+  // Tests stand files in for device nodes by naming another folder.
+  const char* devices = std::getenv("DORVIK_DEVICE_DIR");
+  for (const auto& node : ListOpticalDeviceNodes(devices && *devices ? devices : "/dev")) {
     if (next > kLastUsableId) break;
     out.push_back({static_cast<DeviceId>(next++), std::make_unique<SgIoDevice>(node)});
   }
-  if (const char* list = std::getenv("DORVIK_VIRTUAL_DRIVES"); list && *list) {
-    for (const auto& entry : ParseVirtualDrives(list)) {
-      if (next > kLastUsableId) break;
-      std::string error;
-      auto device = CreateVirtualRecorder(entry.path, entry.medium, &error);
-      if (!device) continue;  // an unusable disc file is no recorder
-      out.push_back({static_cast<DeviceId>(next++), std::move(device)});
+  const char* list = std::getenv("DORVIK_VIRTUAL_DRIVES");
+  if (!list || !*list) return out;
+  if (std::string error; !CheckVirtualSettings(&error)) {
+    const std::string setting = error.substr(0, error.find(':'));
+    report(SettingProblem(setting, error.substr(error.find(':') + 2) + "; no software recorder was made"));
+    return out;
+  }
+  for (const auto& entry : ParseVirtualDrives(list)) {
+    if (next > kLastUsableId) {
+      report(SettingProblem(entry.entry, "no device id is left for it (the last is 254)"));
+      continue;
     }
+    if (!entry.unknownMedium.empty() && !platform::PathExists(entry.path)) {
+      report(SettingProblem(entry.entry, UnknownMediumText(entry.unknownMedium)));
+      continue;
+    }
+    if (const std::string folder = platform::FolderOf(entry.path);
+        !folder.empty() && !platform::PathExists(entry.path) && !platform::IsDirectory(folder)) {
+      report(SettingProblem(entry.entry, "the folder " + folder + " does not exist; no recorder was made for it"));
+      continue;
+    }
+    std::string error, note;
+    auto device = CreateVirtualRecorder(entry.path, entry.medium, &error, &note);
+    if (!device) {  // an unusable disc file is no recorder
+      report(SettingProblem(entry.entry, error + "; no recorder was made for it"));
+      continue;
+    }
+    const auto id = static_cast<DeviceId>(next++);
+    if (!note.empty()) report(SettingProblem(entry.entry, note, id));
+    out.push_back({id, std::move(device)});
   }
   return out;
 }

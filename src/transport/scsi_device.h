@@ -30,6 +30,9 @@ class ScsiDevice {
     return 0;
   }
   virtual std::string Describe() const = 0;
+  // The system's error code when the device could not be opened (EACCES,
+  // EBUSY ...); 0 when it was, or when it has nothing to open.
+  virtual int OpenError() const { return 0; }
 };
 
 }  // namespace dorvik

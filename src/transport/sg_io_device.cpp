@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace dorvik {
@@ -23,7 +24,9 @@ SgIoDevice::~SgIoDevice() {
 bool SgIoDevice::EnsureOpen() {
   if (!openTried_) {
     openTried_ = true;
+    errno = 0;
     fd_ = open_(path_);
+    if (fd_ < 0) openError_ = errno != 0 ? errno : EIO;
   }
   return fd_ >= 0;
 }

@@ -37,6 +37,7 @@ class SgIoDevice final : public ScsiDevice {
   bool Send(const uint8_t* cdb, uint8_t cdbLength, void* data, uint32_t dataLength, Direction direction,
             uint32_t timeoutMs, DeviceReply& reply) override;
   std::string Describe() const override { return path_; }
+  int OpenError() const override { return openError_; }
 
  private:
   bool EnsureOpen();
@@ -44,6 +45,7 @@ class SgIoDevice final : public ScsiDevice {
   IoctlFn ioctl_;
   OpenFn open_;
   int fd_ = -1;
+  int openError_ = 0;
   bool openTried_ = false;  // a failed open is not retried, like a bad handle slot
   std::vector<uint8_t> answer_;  // data-in lands here first; commands come one at a time
 };

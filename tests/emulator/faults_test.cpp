@@ -2,6 +2,8 @@
 // persist, closes that fail, a damaged track, a medium taken out mid-write.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "mmc_host.h"
 
 namespace dorvik::emulator::test {
@@ -84,10 +86,23 @@ TEST(Faults, ARemovedMediumIsMissingForEveryLaterCommand) {
   EXPECT_EQ(cd.recorder->CurrentProfile(), 0);
 }
 
+// A write recorded wrong without a word: only reading it back tells.
+TEST(Faults, ACorruptWriteSucceedsAndReadsBackWithItsFirstByteInverted) {
+  CdUnderTest cd;
+  ASSERT_TRUE(AddFaults(*cd.recorder, "2A@2=corrupt"));
+  ASSERT_TRUE(WriteBlocks(cd.host, 0, 48, 1));
+  const Bytes sent = Pattern(16, 16, 1);
+  const auto read = cd.host.Read10(16, 16);
+  ASSERT_TRUE(read.Good());
+  EXPECT_EQ(read.data[0], static_cast<uint8_t>(~sent[0]));
+  EXPECT_TRUE(std::equal(sent.begin() + 1, sent.end(), read.data.begin() + 1));
+  EXPECT_EQ(cd.host.Read10(0, 16).data, Pattern(0, 16, 1)) << "the other writes are recorded as sent";
+}
+
 TEST(Faults, ScriptsThatSayNothingSoundAreRefused) {
   for (const char* bad : {"2Ax=03/0C/00", "2Ax0=03/0C/00", "2A.1=03/0C/00", "5B.8=03/0C/00", "5B.=03/0C/00",
                           "2A=0/0/0", "2A@0=03/0C/00", "2A=damage+remove", "2A=03/0C/00+burn", "2A=03/0C",
-                          "2A=03/0C/00+", "2A"}) {
+                          "2A=03/0C/00+", "2A", "2A=03/0C/00+corrupt"}) {
     std::string error;
     EXPECT_FALSE(ParseFaultScript(bad, &error)) << bad;
     EXPECT_NE(error.find(bad), std::string::npos) << error;

@@ -126,6 +126,17 @@ TEST(Clock, SourceDateEpochFixesTheClockInUtc) {
   EXPECT_EQ(t.utcOffsetMinutes, 0);
 }
 
+TEST(Clock, SourceDateEpochClampsOnlyLaterFileTimes) {
+  {
+    ScopedEnv none("SOURCE_DATE_EPOCH", nullptr);
+    EXPECT_EQ(ClampToSourceDate(1800000000), 1800000000) << "no clamp without the setting";
+  }
+  ScopedEnv epoch("SOURCE_DATE_EPOCH", "1700000000");
+  EXPECT_EQ(ClampToSourceDate(1800000000), 1700000000);
+  EXPECT_EQ(ClampToSourceDate(1700000000), 1700000000);
+  EXPECT_EQ(ClampToSourceDate(1600000000), 1600000000) << "an older file keeps its time";
+}
+
 TEST(Text, Ucs2ConversionRefusesWhatJolietCannotHold) {
   EXPECT_EQ(ToUcs2("A\xc3\xa9\xe2\x82\xac"), std::u16string(u"A\u00e9\u20ac"));
   EXPECT_EQ(ToUcs2("\xf0\x9f\x98\x80"), std::nullopt);   // beyond the BMP
