@@ -1,6 +1,7 @@
 #pragma once
 // The program's commands. Each lives in its own file and is listed in the
-// table of main.cpp.
+// table of main.cpp; its usage text is its --help and a section of the man
+// page.
 #include <string>
 #include <vector>
 
@@ -17,14 +18,23 @@ struct Command {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
+inline constexpr int kExitInterrupted = 130;  // 128 + SIGINT, as shells report it
 
-int RunImage(const std::vector<std::string>& args);
-extern const char kImageUsage[];
-int RunDevices(const std::vector<std::string>& args);
-extern const char kDevicesUsage[];
-int RunInfo(const std::vector<std::string>& args);
-extern const char kInfoUsage[];
-int RunErase(const std::vector<std::string>& args);
-extern const char kEraseUsage[];
+#define DORVIK_CLI_COMMAND(Name)                          \
+  int Run##Name(const std::vector<std::string>& args);   \
+  extern const char k##Name##Usage[]
+
+DORVIK_CLI_COMMAND(Burn);
+DORVIK_CLI_COMMAND(BurnImage);
+DORVIK_CLI_COMMAND(Image);
+DORVIK_CLI_COMMAND(Ls);
+DORVIK_CLI_COMMAND(Devices);
+DORVIK_CLI_COMMAND(Info);
+DORVIK_CLI_COMMAND(Erase);
+DORVIK_CLI_COMMAND(Eject);
+DORVIK_CLI_COMMAND(Load);
+DORVIK_CLI_COMMAND(Log);
+
+#undef DORVIK_CLI_COMMAND
 
 }  // namespace dorvik::cli

@@ -5,6 +5,7 @@ ensure_packages() {
   command -v cmake >/dev/null || need+=(cmake)
   command -v g++ >/dev/null || need+=(g++)
   command -v pkg-config >/dev/null || need+=(pkg-config)
+  command -v help2man >/dev/null || need+=(help2man)  # the manual page, from the commands' help
   command -v python3 >/dev/null || need+=(python3)
   [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev libgmock-dev)
   command -v xorriso >/dev/null || need+=(xorriso)

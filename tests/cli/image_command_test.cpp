@@ -1,5 +1,5 @@
-// `dorvik image` end to end: ISO readers nobody here wrote must list the
-// tree and give back every file byte for byte.
+// `dorvik image` end to end in the classic layout: ISO readers nobody here
+// wrote must list the tree and give back every file byte for byte.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -75,7 +75,7 @@ class ImageCommand : public ::testing::Test {
     expected_ = Snapshot(tree);
     for (const auto& [path, content] : expected_) files_ += path.back() != '/';
     std::string out;
-    ASSERT_EQ(0, Dorvik("image " + Quote(*work_ / "out.iso") + " " + Quote(tree) + " --label TESTDISC", &out)) << out;
+    ASSERT_EQ(0, Dorvik("image --layout classic " + Quote(*work_ / "out.iso") + " " + Quote(tree) + " --label TESTDISC", &out)) << out;
   }
   static void TearDownTestSuite() { delete work_; }
 
@@ -138,7 +138,7 @@ TEST_F(ImageCommand, TrackAtAStartAddressReadsInPlaceOnTheDisc) {
   DORVIK_REQUIRE_TOOL("isoinfo");
   std::string out;
   const std::string track = *work_ / "track.iso", disc = *work_ / "disc.img", dir = *work_ / "at1000";
-  ASSERT_EQ(0, Dorvik("image --start 1000 " + Quote(track) + " " + Quote(*work_ / "tree"), &out)) << out;
+  ASSERT_EQ(0, Dorvik("image --layout classic --start 1000 " + Quote(track) + " " + Quote(*work_ / "tree"), &out)) << out;
   // The track alone, meant for byte 1000 * 2048 of the disc.
   std::ofstream(disc, std::ios::binary) << std::string(1000 * 2048, '\0') << ReadFile(track);
   ASSERT_EQ(0, RunCommand("LC_ALL=C.UTF-8 xorriso -rom_toc_scan force -load sbsector 1000 -indev " + Quote(disc) +
