@@ -23,7 +23,9 @@ std::optional<int32_t> ChooseLayout(const Arguments& args) {
   if (const auto value = args.Value("--layout")) return LayoutNamed(*value);
   if (const char* setting = std::getenv("DORVIK_ISO_LAYOUT"); setting && *setting)
     if (const auto layout = LayoutNamed(setting)) return layout;
-  return DORVIK_LAYOUT_INTERCHANGE;
+  // The library's own default, so `dorvik image` makes what a write of the
+  // same collection puts on the disc.
+  return DORVIK_LAYOUT_CLASSIC;
 }
 
 }  // namespace dorvik::cli

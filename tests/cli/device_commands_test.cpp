@@ -35,7 +35,7 @@ TEST(DeviceCommands, ListQueryAndEraseVirtualRecorders) {
   EXPECT_EQ(RunCommand(Cli(drives, "info 9"), &out), 1);
   EXPECT_NE(out.find("no recorder"), std::string::npos) << out;
   EXPECT_EQ(RunCommand(Cli(drives, "info"), &out), 2);
-  EXPECT_EQ(RunCommand(Cli(drives, "info x1"), &out), 1);
+  EXPECT_EQ(RunCommand(Cli(drives, "info x1"), &out), 2);  // not an id: a usage error
 }
 
 TEST(DeviceCommands, LeaveNoWorkspaceBehind) {
