@@ -40,7 +40,7 @@ const char kBurnUsage[] =
     "               fastest it has at or below it)\n"
     "  --verify     read the written track back and compare it with what was\n"
     "               sent, naming the first file that differs\n"
-    "  --layout L   classic (the default) or interchange, as for `dorvik image`\n"
+    "  --layout L   interchange (the default) or classic, as for `dorvik image`\n"
     "  --merge      merge folders of one name from several sources\n"
     "  --strict     stop at any warning about the sources, before anything is\n"
     "               written\n";

@@ -23,9 +23,10 @@ std::optional<int32_t> ChooseLayout(const Arguments& args) {
   if (const auto value = args.Value("--layout")) return LayoutNamed(*value);
   if (const char* setting = std::getenv("DORVIK_ISO_LAYOUT"); setting && *setting)
     if (const auto layout = LayoutNamed(setting)) return layout;
-  // The library's own default, so `dorvik image` makes what a write of the
-  // same collection puts on the disc.
-  return DORVIK_LAYOUT_CLASSIC;
+  // Every reader opens the interchange layout; the library's own default
+  // stays classic for hosts that expect it, and `--layout classic` or the
+  // setting gives that here too.
+  return DORVIK_LAYOUT_INTERCHANGE;
 }
 
 }  // namespace dorvik::cli

@@ -1,7 +1,8 @@
 #pragma once
 // The image layout a composing command uses: --layout, else the
-// DORVIK_ISO_LAYOUT setting when it names a layout, else classic, the
-// library's default (an image made here is then what a write puts on a disc).
+// DORVIK_ISO_LAYOUT setting when it names a layout, else interchange (the
+// program's default: every reader opens it; the library's own default stays
+// classic).
 #include <cstdint>
 #include <optional>
 

@@ -142,6 +142,13 @@ Recorder& Burner::Drive() { return *Library::Get().CurrentRecorder(); }
 
 void Burner::AddTree() { Vuz_AddFiles(TreePath().c_str(), "\\", 0); }
 
+// The program composes in the interchange layout unless told otherwise; the
+// library writes what its setting says, classic when unset.
+static std::string LibraryLayout() {
+  const char* setting = std::getenv("DORVIK_ISO_LAYOUT");
+  return setting && *setting ? setting : "classic";
+}
+
 Bytes Burner::Composed(const std::string& label, uint32_t start, bool playlist) {
   static std::map<std::string, Bytes> made;
   const std::string key = label + "|" + std::to_string(start) + "|" + (playlist ? "p" : "");
@@ -152,7 +159,7 @@ Bytes Burner::Composed(const std::string& label, uint32_t start, bool playlist) 
   // Another process with no recorder of its own (it must not open our disc)
   // and no file output (its library would empty the file).
   const std::string command = "env -u DORVIK_VIRTUAL_FAULTS -u DORVIK_WRITE_TYPE -u DORVIK_TEMP_FILE DORVIK_VIRTUAL_DRIVES= " + std::string(DORVIK_CLI) +
-                              " image " + Quote(out) + " " + Quote(TreePath()) + " --label " + Quote(label) +
+                              " image " + Quote(out) + " " + Quote(TreePath()) + " --layout " + LibraryLayout() + " --label " + Quote(label) +
                               " --start " + std::to_string(start) + (playlist ? " --playlist" : "");
   EXPECT_EQ(0, RunCommand(command, &log)) << log;
   return made[key] = ReadBytes(out);

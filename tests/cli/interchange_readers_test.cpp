@@ -243,9 +243,9 @@ TEST(InterchangeLayoutChoice, TheSettingChoosesAndTheFlagOverrides) {
     EXPECT_EQ(0, Shell(args + " " + Quote(image) + " " + Quote(work / "src"), &out)) << out;
     return ReadFile(image).at(17 * 2048 + 881);
   };
-  // The program's default is the library's; the setting and the flag choose.
-  EXPECT_EQ(0, jolietStructureVersion(Dorvik() + " image"));
-  EXPECT_EQ(1, jolietStructureVersion("DORVIK_ISO_LAYOUT=interchange " + Dorvik() + " image"));
+  // The program's default is interchange; the setting and the flag choose.
+  EXPECT_EQ(1, jolietStructureVersion(Dorvik() + " image"));
+  EXPECT_EQ(0, jolietStructureVersion("DORVIK_ISO_LAYOUT=classic " + Dorvik() + " image"));
   EXPECT_EQ(1, jolietStructureVersion("DORVIK_ISO_LAYOUT=classic " + Dorvik() + " image --layout interchange"));
   EXPECT_EQ(0, jolietStructureVersion("DORVIK_ISO_LAYOUT=interchange " + Dorvik() + " image --layout classic"));
   EXPECT_EQ(1, jolietStructureVersion(Dorvik() + " image --layout=interchange"));
