@@ -33,7 +33,9 @@ const char kBurnUsage[] =
     "  --label L    volume label (at most 13 bytes are used)\n"
     "  --playlist   add Playlist.M3U listing every file\n"
     "  --mp3-only   take only .mp3 files from the sources\n"
-    "  --test       ask the drive to simulate the write (CD-R, CD-RW, DVD-R)\n"
+    "  --test       ask the drive to simulate the write (CD-R, CD-RW, DVD-R and\n"
+    "               sequential DVD-RW; refused on other media, whose drives\n"
+    "               would write for real)\n"
     "  --open       leave the CD's session open, so a later burn can add to it\n"
     "  --no-eject   leave the tray closed at the end\n"
     "  --speed N    write at N times the medium's 1x speed (the drive takes the\n"
@@ -61,7 +63,7 @@ int RunBurn(const std::vector<std::string>& args) {
 
   // The recorder first: a wrong id is told before a long walk of the sources.
   TargetDisc target;
-  if (!OpenTarget("burn", *id, target)) return kExitFailed;
+  if (!OpenTarget("burn", *id, target) || !TestWriteHonoured("burn", target, settings)) return kExitFailed;
 
   SourceRules rules;
   rules.interchange = *layout == DORVIK_LAYOUT_INTERCHANGE;

@@ -26,7 +26,9 @@ const char kBurnImageUsage[] =
     "2448-byte sectors, whose user data is written. Shows the progress, the rate\n"
     "and the time left; Ctrl-C stops the write and exits with status 130.\n"
     "\n"
-    "  --test       ask the drive to simulate the write (CD-R, CD-RW, DVD-R)\n"
+    "  --test       ask the drive to simulate the write (CD-R, CD-RW, DVD-R and\n"
+    "               sequential DVD-RW; refused on other media, whose drives\n"
+    "               would write for real)\n"
     "  --no-eject   leave the tray closed at the end\n"
     "  --speed N    write at N times the medium's 1x speed\n"
     "  --verify     read the written track back and compare it with what was\n"
@@ -55,7 +57,7 @@ int RunBurnImage(const std::vector<std::string>& args) {
   }
 
   TargetDisc target;
-  if (!OpenTarget("burn-image", *id, target)) return kExitFailed;
+  if (!OpenTarget("burn-image", *id, target) || !TestWriteHonoured("burn-image", target, settings)) return kExitFailed;
   ApplySpeed("burn-image", target, settings);
   // A raw image's sectors carry 2048 bytes of user data each, which is what lands on the disc.
   uint64_t trackBytes = static_cast<uint64_t>(st.st_size);

@@ -52,6 +52,23 @@ bool OpenTarget(const char* command, int id, TargetDisc& out) {
   return true;
 }
 
+bool TestWriteHonoured(const char* command, const TargetDisc& target, const BurnSettings& settings) {
+  if (!settings.testWrite) return true;
+  switch (target.disc.profile) {
+    case DORVIK_PROFILE_DVD_PLUS_R:
+    case DORVIK_PROFILE_DVD_PLUS_RW:
+    case DORVIK_PROFILE_DVD_RAM:
+    case DORVIK_PROFILE_DVD_RW_OVERWRITE:
+      std::fprintf(stderr,
+                   "dorvik %s: --test cannot be used on the %s in %s: drives write such discs for real whatever "
+                   "they are asked, so nothing was written; a simulated write works on CD-R, CD-RW, DVD-R and "
+                   "sequential DVD-RW\n",
+                   command, MediumPhrase(target.disc).c_str(), RecorderPhrase(target.recorder).c_str());
+      return false;
+    default: return true;
+  }
+}
+
 void ApplySpeed(const char* command, const TargetDisc& target, const BurnSettings& settings) {
   if (settings.speedFactor == 0) return;
   const uint32_t kbs = settings.speedFactor * SpeedUnit(target.disc.profile);

@@ -33,6 +33,11 @@ struct TargetDisc {
 // returns false then.
 bool OpenTarget(const char* command, int id, TargetDisc& out);
 
+// On DVD+R, DVD+RW, DVD-RAM and restricted-overwrite DVD-RW drives ignore
+// the test-write bit and record for real; --test there is refused with a
+// message (false) before anything is sent.
+bool TestWriteHonoured(const char* command, const TargetDisc& target, const BurnSettings& settings);
+
 // Sets the write speed asked for, in the medium's 1x units.
 void ApplySpeed(const char* command, const TargetDisc& target, const BurnSettings& settings);
 

@@ -178,4 +178,30 @@ TEST(BurnCommand, SaysWhyNothingCanBeWritten) {
   EXPECT_TRUE(Has(r.err, " MB over)")) << r.err;
 }
 
+// Drives record DVD+RW, DVD+R, DVD-RAM and restricted-overwrite DVD-RW for
+// real whatever the test-write bit says, so a "simulated" burn there would
+// overwrite the disc: the command refuses before the drive is asked to write.
+TEST(BurnCommand, TestWriteIsRefusedWhereDrivesWouldRecordForReal) {
+  TempFolder dir;
+  WriteFile(dir / "a.txt", "a\n");
+  WriteFile(dir / "zeros.iso", std::string(20 * 2048, '\0'));  // reaches the disc check
+  for (const char* medium : {"dvd+rw", "dvd+r", "dvd-ram", "dvd-rw"}) {
+    const std::string disc = dir / (std::string(medium) + ".img");
+    const CliProcess cli(disc + ":" + medium);
+    CliResult r = cli.Run({"burn", "1", dir / "a.txt", "--test"});
+    EXPECT_EQ(r.status, 1) << medium << r.Both();
+    EXPECT_TRUE(Has(r.err, "--test cannot be used on the")) << medium << r.err;
+    struct stat st {};
+    EXPECT_TRUE(::stat(disc.c_str(), &st) != 0 || st.st_blocks == 0) << medium << ": something was written";
+    r = cli.Run({"burn-image", "1", dir / "zeros.iso", "--test"});
+    EXPECT_EQ(r.status, 1) << medium << r.Both();
+    EXPECT_TRUE(Has(r.err, "--test cannot be used on the")) << medium << r.err;
+  }
+  // Where the bit is honoured, the simulated burn runs and records nothing.
+  const std::string cd = dir / "cd.img";
+  const CliResult r = CliProcess(cd + ":cd-r").Run({"burn", "1", dir / "a.txt", "--test"});
+  EXPECT_EQ(r.status, 0) << r.Both();
+  EXPECT_TRUE(Has(r.out, "simulated")) << r.out;
+}
+
 }  // namespace
