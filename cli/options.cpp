@@ -22,14 +22,14 @@ bool Arguments::Parse(const std::vector<std::string>& args, const std::vector<Op
     }
     const size_t eq = a.find('=');
     const std::string name = a.substr(0, eq);
-    const OptionSpec* spec = nullptr;
+    const OptionSpec* known = nullptr;
     for (const OptionSpec& s : specs)
-      if (name == s.name) spec = &s;
-    if (!spec) {
+      if (name == s.name) known = &s;
+    if (!known) {
       error_ = "unknown option " + a;
       return false;
     }
-    if (!spec->takesValue) {
+    if (!known->takesValue) {
       if (eq != std::string::npos) {
         error_ = name + " takes no value";
         return false;
