@@ -26,7 +26,7 @@ uint32_t ImageComposition::Compose(FileCollection& collection, const std::string
   if (layoutPath_.empty()) return 0;
   collection.PrepareForWrite(layoutPath_, playlist, label);
   if (playlist) playlistPath_ = collection.GetPlaylistPath();
-  composer_ = std::make_unique<iso::ImageComposer>(&NotifyUnreadableFile);
+  composer_ = std::make_unique<iso::ImageComposer>(notify_);
   if (!composer_->Compose(layoutPath_, 1, 1, collection.GetWorkspacePath(), start)) {
     EndLocked();
     return 0;

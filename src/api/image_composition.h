@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 
 #include "iso/image_composer.h"
 
@@ -15,7 +16,10 @@ class FileCollection;
 
 class ImageComposition {
  public:
-  ImageComposition() = default;
+  // The composer tells the host through notify; it runs under this object's
+  // lock, so it must not take the library's (Stop holds that one while it
+  // destroys this object).
+  explicit ImageComposition(iso::UnreadableFileNotifier notify) : notify_(std::move(notify)) {}
   ~ImageComposition();
   ImageComposition(const ImageComposition&) = delete;
   ImageComposition& operator=(const ImageComposition&) = delete;
@@ -29,6 +33,7 @@ class ImageComposition {
  private:
   void EndLocked();
 
+  iso::UnreadableFileNotifier notify_;
   std::mutex mutex_;
   std::unique_ptr<iso::ImageComposer> composer_;
   std::string layoutPath_;

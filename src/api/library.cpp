@@ -21,7 +21,7 @@ Library::Library() {
   // through Get: the library may be stopping and waiting for that thread.
   burnManager = std::make_unique<BurnManager>([this](const char* path) { NotifyUnreadableFileThrough(state, path); });
   collection = std::make_unique<FileCollection>();
-  composition = std::make_unique<ImageComposition>();
+  composition = std::make_unique<ImageComposition>([this](const char* path) { NotifyUnreadableFileThrough(state, path); });
 }
 
 Library::~Library() {
@@ -60,8 +60,6 @@ void Library::Stop() {
   delete instance_;
   instance_ = nullptr;
 }
-
-void NotifyUnreadableFile(const char* path) { NotifyUnreadableFileThrough(Library::Get().state, path); }
 
 void NotifyUnreadableFileThrough(const ApiState& state, const char* path) {
   platform::NotifyHost(state.messageWindow.load(), state.messageId.load(), 600, path);

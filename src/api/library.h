@@ -81,10 +81,9 @@ class DeviceUse {
   int32_t refusal_ = 0;
 };
 
-// Tells the host that a collection file could not be opened (wParam 600).
-void NotifyUnreadableFile(const char* path);
-// The same through the settings themselves, for callers that must not
-// reach the library (threads the library may be waiting for).
+// Tells the host that a collection file could not be opened (wParam 600),
+// through the settings themselves rather than Get: the callers run under
+// locks or on threads that Stop may be waiting for.
 void NotifyUnreadableFileThrough(const ApiState& state, const char* path);
 
 }  // namespace dorvik
