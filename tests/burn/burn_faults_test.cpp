@@ -30,7 +30,7 @@ TEST_P(Recovered, TheDiscIsComplete) {
   b.AddTree();
   const size_t threads = ThreadCount();
   ASSERT_EQ(Vuz_WriteDataCDEx("FAULTS", 0, 0, 0, 0), 1);
-  EXPECT_EQ(ThreadCount(), threads);
+  EXPECT_LE(ThreadCount(), threads);
   const Bytes want = Burner::Composed("FAULTS", 0);
   EXPECT_TRUE(b.Disc(0, want.size() / 2048) == want);
   ASSERT_EQ(Vuz_Load(), 1);
@@ -59,7 +59,7 @@ TEST_P(TrackEnded, TheJobReturnsAndTheLibraryKeepsWorking) {
   b.Drive().SetReadyWaitLimit(60000);  // readiness waits give up after a minute, not two hours
   const size_t threads = ThreadCount();
   EXPECT_EQ(Vuz_WriteDataCDEx("FAULTS", 0, 0, 0, 0), 1);
-  EXPECT_EQ(ThreadCount(), threads);
+  EXPECT_LE(ThreadCount(), threads);
   EXPECT_EQ(Vuz_WriteGetProgress(), 0);
   char name[260] = {};
   Vuz_WriteGetCurrBurnFileName(name);
@@ -96,7 +96,7 @@ TEST_P(FinishFails, TheJobReturnsOne) {
   b.Drive().SetReadyWaitLimit(60000);
   const size_t threads = ThreadCount();
   EXPECT_EQ(Vuz_WriteDataCD("FINISH", 0, 0), 1);
-  EXPECT_EQ(ThreadCount(), threads);
+  EXPECT_LE(ThreadCount(), threads);
   const Bytes want = Burner::Composed("FINISH", 0);
   EXPECT_TRUE(b.Disc(0, want.size() / 2048) == want) << "the blocks were all written before the finish";
 }

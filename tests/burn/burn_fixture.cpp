@@ -52,6 +52,9 @@ Tree Snapshot(const std::string& root) {
 
 std::string Quote(const std::string& s) { return "'" + s + "'"; }
 
+// Compared as "no more than before the job": a job must leave no thread of
+// its own running, while one the recorder had going before it (a command
+// that outlived its timeout) may end during the job.
 size_t ThreadCount() {
   // A sanitizer's runtime may start a helper thread with the first thread the
   // process makes; let that happen before anything is counted.

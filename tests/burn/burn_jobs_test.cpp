@@ -205,7 +205,7 @@ TEST(Stop, DuringTheStartDelayNothingIsWrittenAndTheNextJobWorks) {
   ASSERT_EQ(Vuz_SetMessageHandle(1, 0x401), 1);
   const size_t threads = ThreadCount();
   ASSERT_EQ(Vuz_WriteDataCDEx("STOPPED", 0, 0, 0, 0), 1);
-  EXPECT_EQ(ThreadCount(), threads);
+  EXPECT_LE(ThreadCount(), threads);
   EXPECT_EQ(messages.Received().size(), 1u);
   EXPECT_TRUE(b.Disc(0, 64) == Bytes(64 * 2048, 0)) << "a block was written";
   EXPECT_EQ(Vuz_WriteGetProgress(), 0);
@@ -229,7 +229,7 @@ TEST(Stop, MidTrackEndsTheTrackAndTheNextJobWorks) {
   ASSERT_EQ(Vuz_SetMessageHandle(1, 0x401), 1);
   const size_t threads = ThreadCount();
   ASSERT_EQ(Vuz_WriteDataCDEx("STOPPED", 0, 0, 0, 0), 1);
-  EXPECT_EQ(ThreadCount(), threads);
+  EXPECT_LE(ThreadCount(), threads);
   EXPECT_GT(progressAtStop, 0);
   EXPECT_LT(progressAtStop, 100);
   const uint64_t written = fs::file_size(b.DiscPath()) / 2048;

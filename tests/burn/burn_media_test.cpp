@@ -67,7 +67,7 @@ TEST_P(DataJob, TheDiscHoldsTheComposedImageAndXorrisoExtractsTheTree) {
   ASSERT_FALSE(want.empty());
   const size_t threads = ThreadCount();
   ASSERT_EQ(Vuz_WriteDataCDEx("BURNTEST", 0, 0, 0, 0), 1);
-  EXPECT_EQ(ThreadCount(), threads);
+  EXPECT_LE(ThreadCount(), threads);
   const Bytes got = b.Disc(0, want.size() / 2048);
   const auto diff = std::mismatch(got.begin(), got.end(), want.begin());
   EXPECT_TRUE(diff.first == got.end()) << "the disc differs from the composed image at byte " << (diff.first - got.begin());
@@ -98,7 +98,7 @@ TEST_P(ImageJob, TheDiscHoldsTheImagesUserDataAndXorrisoExtractsTheTree) {
   std::ofstream(image, std::ios::binary).write(reinterpret_cast<const char*>(raw.data()), static_cast<std::streamsize>(raw.size()));
   const size_t threads = ThreadCount();
   ASSERT_EQ(Vuz_WriteImageToCD(image.c_str(), 0), 1);
-  EXPECT_EQ(ThreadCount(), threads);
+  EXPECT_LE(ThreadCount(), threads);
   EXPECT_TRUE(b.Disc(0, iso.size() / 2048) == iso);
   ASSERT_EQ(Vuz_Load(), 1);
   const Burner::Info info = b.DiscInfo();
