@@ -11,38 +11,17 @@
 #include <sstream>
 
 #include "support/library_fixture.h"
+#include "support/tree_files.h"
 
 namespace dorvik::test {
 namespace {
 
 namespace fs = std::filesystem;
-using Tree = std::map<std::string, std::string>;  // path -> content; folders "path/" -> ""
-
-std::string Quote(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
-std::string ReadFile(const fs::path& path) {
-  std::ostringstream out;
-  out << std::ifstream(path, std::ios::binary).rdbuf();
-  return out.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& content) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << content;
-}
-
-Tree Snapshot(const fs::path& root) {
-  Tree tree;
-  for (const auto& e : fs::recursive_directory_iterator(root)) {
-    const std::string rel = fs::relative(e.path(), root).string();
-    tree[e.is_directory() ? rel + "/" : rel] = e.is_directory() ? "" : ReadFile(e.path());
-  }
-  return tree;
-}
+using tree_files::Quote;
+using tree_files::ReadFile;
+using tree_files::Snapshot;
+using tree_files::Tree;
+using tree_files::WriteFile;
 
 int Shell(const std::string& command, std::string* output = nullptr) {
   return RunCommand("LC_ALL=C.UTF-8 " + command, output);
