@@ -187,6 +187,7 @@ DORVIK_API int32_t DORVIK_CALL Vuz_SetMessageHandle(uint32_t window, uint32_t me
  * characters plus NUL (a 64-byte buffer); returns 1. */
 DORVIK_API int32_t DORVIK_CALL Vuz_GetInfo(int32_t *number, char *text);
 
+#if !defined(_WIN32)
 /* Linux extension: where Windows sends a window message, POSIX hosts get
  * this callback, called synchronously with the window and message number
  * last given to Vuz_SetMessageHandle, wParam (600) and the NUL-terminated
@@ -195,6 +196,7 @@ DORVIK_API int32_t DORVIK_CALL Vuz_GetInfo(int32_t *number, char *text);
 typedef void (*DorvikMessageCallback)(void *context, uint32_t window, uint32_t messageId,
                                       uint32_t wParam, const char *lParam);
 DORVIK_API int32_t DORVIK_CALL Vuz_SetMessageCallback(DorvikMessageCallback callback, void *context);
+#endif
 
 /* Linux extension: one track of the disc in the current recorder, as the
  * drive describes it (READ DISC INFORMATION and READ TRACK INFORMATION, or

@@ -94,10 +94,12 @@ DORVIK_API int32_t Vuz_SetMessageHandle(uint32_t window, uint32_t messageId) {
   });
 }
 
+#if !defined(_WIN32)  // Windows hosts get a window message instead
 DORVIK_API int32_t Vuz_SetMessageCallback(DorvikMessageCallback callback, void* context) {
   dorvik::platform::SetHostCallback(callback, context);
   return DORVIK_OK;
 }
+#endif
 
 DORVIK_API int32_t Vuz_GetInfo(int32_t* number, char* text) {
   return Guarded(DORVIK_OK, [&] {

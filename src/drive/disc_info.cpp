@@ -157,9 +157,9 @@ int Recorder::NextWritableAddress(int32_t* out) {
 bool Recorder::FreeBlocks(uint32_t* out) {
   if (imageMode_) {
     // The image file's disk is the target.
-    const size_t slash = imagePath_.rfind('/');
-    if (slash == std::string::npos) return false;
-    const auto bytes = platform::FreeDiskBytes(imagePath_.substr(0, slash + 1));
+    const std::string folder = platform::FolderOf(imagePath_);
+    if (folder.empty()) return false;
+    const auto bytes = platform::FreeDiskBytes(folder);
     if (!bytes) return false;
     const uint64_t blocks = *bytes / kUserSectorLength;
     *out = blocks > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(blocks);

@@ -8,7 +8,11 @@
 
 namespace dorvik::platform {
 
+#if defined(_WIN32)
+inline constexpr char kPathSeparator = '\\';
+#else
 inline constexpr char kPathSeparator = '/';
+#endif
 
 // The system's temporary directory, always ending with a separator; empty
 // when it cannot be found.

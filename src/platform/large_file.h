@@ -78,7 +78,12 @@ class LargeFile {
   // component, and anything but a regular file, is refused in every mode.
   void OpenAt(int dirFd, const std::string& name, const std::string& shownPath, Mode mode, bool strict);
   [[noreturn]] void Fail(const char* what) const;
+  // A descriptor on POSIX, a HANDLE on Windows (whose invalid value is -1 too).
+#if defined(_WIN32)
+  intptr_t fd_ = -1;
+#else
   int fd_ = -1;
+#endif
   std::string path_;
 };
 

@@ -1,0 +1,6 @@
+# Cross-compiles DORVIK.DLL for 32-bit Windows with Debian's mingw-w64.
+# The -posix compilers: the win32 thread model has no std::thread.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+set(DORVIK_MINGW_TRIPLET i686-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

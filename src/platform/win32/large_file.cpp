@@ -1,0 +1,148 @@
+#include "platform/large_file.h"
+
+#include <windows.h>
+
+#include <utility>
+
+namespace dorvik::platform {
+
+namespace {
+
+HANDLE AsHandle(intptr_t fd) { return reinterpret_cast<HANDLE>(fd); }
+
+std::string SystemMessage(DWORD code) {
+  char* text = nullptr;
+  const DWORD n = ::FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+      reinterpret_cast<LPSTR>(&text), 0, nullptr);
+  std::string out = n && text ? std::string(text, n) : "error " + std::to_string(code);
+  if (text) ::LocalFree(text);
+  while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == '.')) out.pop_back();
+  return out;
+}
+
+// Chunks stay below 4 GiB: ReadFile and WriteFile take 32-bit lengths.
+constexpr size_t kChunk = 1u << 30;
+
+}  // namespace
+
+FileError::FileError(int code, std::string path, const std::string& what)
+    : std::runtime_error(what + " '" + path + "': " + SystemMessage(static_cast<DWORD>(code))),
+      code_(code),
+      path_(std::move(path)) {}
+
+LargeFile::~LargeFile() { Close(); }
+
+LargeFile::LargeFile(LargeFile&& other) noexcept : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)) {}
+
+LargeFile& LargeFile::operator=(LargeFile&& other) noexcept {
+  if (this != &other) {
+    Close();
+    fd_ = std::exchange(other.fd_, -1);
+    path_ = std::move(other.path_);
+  }
+  return *this;
+}
+
+void LargeFile::Fail(const char* what) const { throw FileError(static_cast<int>(::GetLastError()), path_, what); }
+
+void LargeFile::Open(const std::string& path, Mode mode) {
+  Close();
+  path_ = path;
+  DWORD access = GENERIC_READ | GENERIC_WRITE;
+  DWORD disposition = OPEN_EXISTING;
+  switch (mode) {
+    case Mode::Read: access = GENERIC_READ; break;
+    case Mode::ReadWrite: break;
+    case Mode::Create: disposition = CREATE_ALWAYS; break;
+    case Mode::Append: access = FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE; disposition = OPEN_ALWAYS; break;
+    case Mode::CreateNew: disposition = CREATE_NEW; break;
+  }
+  // Others may read, write and delete meanwhile, as they may on POSIX; a
+  // folder cannot be opened this way (no FILE_FLAG_BACKUP_SEMANTICS).
+  HANDLE h = ::CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) Fail("cannot open");
+  fd_ = reinterpret_cast<intptr_t>(h);
+}
+
+void LargeFile::Close() {
+  if (fd_ != -1) ::CloseHandle(AsHandle(fd_));
+  fd_ = -1;
+}
+
+size_t LargeFile::Read(void* buffer, size_t length) {
+  size_t done = 0;
+  auto* out = static_cast<char*>(buffer);
+  while (done < length) {
+    DWORD n = 0;
+    const auto ask = static_cast<DWORD>(std::min(length - done, kChunk));
+    if (!::ReadFile(AsHandle(fd_), out + done, ask, &n, nullptr)) Fail("cannot read");
+    if (n == 0) break;
+    done += n;
+  }
+  return done;
+}
+
+void LargeFile::Write(const void* buffer, size_t length) {
+  size_t done = 0;
+  const auto* in = static_cast<const char*>(buffer);
+  while (done < length) {
+    DWORD n = 0;
+    const auto give = static_cast<DWORD>(std::min(length - done, kChunk));
+    if (!::WriteFile(AsHandle(fd_), in + done, give, &n, nullptr)) Fail("cannot write");
+    done += n;
+  }
+}
+
+uint64_t LargeFile::Seek(int64_t offset, Origin origin) {
+  const DWORD method = origin == Origin::Begin ? FILE_BEGIN : origin == Origin::Current ? FILE_CURRENT : FILE_END;
+  LARGE_INTEGER to{}, at{};
+  to.QuadPart = offset;
+  if (!::SetFilePointerEx(AsHandle(fd_), to, &at, method)) Fail("cannot seek in");
+  return static_cast<uint64_t>(at.QuadPart);
+}
+
+uint64_t LargeFile::Length() const {
+  LARGE_INTEGER size{};
+  if (!::GetFileSizeEx(AsHandle(fd_), &size)) Fail("cannot query");
+  return static_cast<uint64_t>(size.QuadPart);
+}
+
+void LargeFile::SetLength(uint64_t length) {
+  // SetEndOfFile cuts at the file pointer; the caller's position is kept.
+  LARGE_INTEGER zero{}, here{}, to{};
+  if (!::SetFilePointerEx(AsHandle(fd_), zero, &here, FILE_CURRENT)) Fail("cannot set the length of");
+  to.QuadPart = static_cast<LONGLONG>(length);
+  if (!::SetFilePointerEx(AsHandle(fd_), to, nullptr, FILE_BEGIN) || !::SetEndOfFile(AsHandle(fd_)))
+    Fail("cannot set the length of");
+  ::SetFilePointerEx(AsHandle(fd_), here, nullptr, FILE_BEGIN);
+}
+
+namespace {
+OVERLAPPED At(uint64_t offset) {
+  OVERLAPPED o{};
+  o.Offset = static_cast<DWORD>(offset);
+  o.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  return o;
+}
+}  // namespace
+
+void LargeFile::LockRange(uint64_t offset, uint64_t length) {
+  OVERLAPPED o = At(offset);
+  if (!::LockFileEx(AsHandle(fd_), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
+                    static_cast<DWORD>(length), static_cast<DWORD>(length >> 32), &o))
+    Fail("cannot lock");
+}
+
+void LargeFile::UnlockRange(uint64_t offset, uint64_t length) {
+  OVERLAPPED o = At(offset);
+  if (!::UnlockFileEx(AsHandle(fd_), 0, static_cast<DWORD>(length), static_cast<DWORD>(length >> 32), &o))
+    Fail("cannot unlock");
+}
+
+void LargeFile::Flush() {
+  if (!::FlushFileBuffers(AsHandle(fd_))) Fail("cannot flush");
+}
+
+}  // namespace dorvik::platform
