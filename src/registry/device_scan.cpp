@@ -3,11 +3,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
-#include <filesystem>
 
 #include "emulator/virtual_recorder_factory.h"
 #include "platform/files.h"
-#include "transport/sg_io_device.h"
 
 namespace dorvik {
 namespace {
@@ -77,42 +75,16 @@ std::vector<VirtualDriveSpec> ParseVirtualDrives(const std::string& text) {
   return out;
 }
 
-std::vector<std::string> ListOpticalDeviceNodes(const std::string& devDirectory) {
-  // Names only: the nodes are block devices, which the platform's folder
-  // listing (made for collecting files) leaves out.
-  std::vector<std::pair<unsigned long, std::string>> found;
-  std::error_code ec;
-  for (const auto& entry : std::filesystem::directory_iterator(devDirectory, ec)) {
-    const std::string n = entry.path().filename().string();
-    if (n.size() < 3 || n.compare(0, 2, "sr") != 0) continue;
-    if (!std::all_of(n.begin() + 2, n.end(), [](char c) { return c >= '0' && c <= '9'; })) continue;
-    found.emplace_back(std::strtoul(n.c_str() + 2, nullptr, 10), devDirectory + "/" + n);
-  }
-  std::sort(found.begin(), found.end());
-  std::vector<std::string> out;
-  for (auto& f : found) out.push_back(std::move(f.second));
-  return out;
-}
-
-std::vector<DeviceCandidate> ScanDevices(std::vector<SetupProblem>* problems) {
-  auto report = [problems](SetupProblem p) {
-    if (problems) problems->push_back(std::move(p));
-  };
-  std::vector<DeviceCandidate> out;
-  unsigned next = 1;
-  // Tests stand files in for device nodes by naming another folder.
-  const char* devices = std::getenv("DORVIK_DEVICE_DIR");
-  for (const auto& node : ListOpticalDeviceNodes(devices && *devices ? devices : "/dev")) {
-    if (next > kLastUsableId) break;
-    out.push_back({static_cast<DeviceId>(next++), std::make_unique<SgIoDevice>(node)});
-  }
+void AppendVirtualDrives(std::vector<DeviceCandidate>& out, unsigned firstId,
+                         const std::function<void(SetupProblem)>& report) {
   const char* list = std::getenv("DORVIK_VIRTUAL_DRIVES");
-  if (!list || !*list) return out;
+  if (!list || !*list) return;
   if (std::string error; !CheckVirtualSettings(&error)) {
     const std::string setting = error.substr(0, error.find(':'));
     report(SettingProblem(setting, error.substr(error.find(':') + 2) + "; no software recorder was made"));
-    return out;
+    return;
   }
+  unsigned next = firstId;
   for (const auto& entry : ParseVirtualDrives(list)) {
     if (next > kLastUsableId) {
       report(SettingProblem(entry.entry, "no device id is left for it (the last is 254)"));
@@ -137,7 +109,6 @@ std::vector<DeviceCandidate> ScanDevices(std::vector<SetupProblem>* problems) {
     if (!note.empty()) report(SettingProblem(entry.entry, note, id));
     out.push_back({id, std::move(device)});
   }
-  return out;
 }
 
 }  // namespace dorvik

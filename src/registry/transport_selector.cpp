@@ -1,5 +1,7 @@
 #include "registry/transport_selector.h"
 
+#include "transport/system_transport.h"
+
 namespace dorvik {
 
 TransportSelector& TransportSelector::Instance() {
@@ -9,7 +11,9 @@ TransportSelector& TransportSelector::Instance() {
 }
 
 TransportSelector::TransportSelector() {
-  auto routing = std::make_unique<RoutingTransport>();
+  // The system's own transport (Windows) serves the ids the scan attaches
+  // no device to.
+  auto routing = std::make_unique<RoutingTransport>(MakeSystemTransport());
   routing_ = routing.get();
   transport_ = std::move(routing);
 }

@@ -1,6 +1,7 @@
 #pragma once
-// Owns the process's one transport. On POSIX that is a RoutingTransport to
-// which the device scan attaches each drive under its id.
+// Owns the process's one transport: a RoutingTransport to which the device
+// scan attaches each drive under its id (on POSIX every drive, on Windows the
+// software recorders), over the system's own transport where there is one.
 #include <memory>
 #include <mutex>
 

@@ -12,12 +12,26 @@ ScsiDevice* RoutingTransport::DeviceFor(DeviceId id) const {
   return devices_[id].get();
 }
 
-bool RoutingTransport::CheckAdapter(DeviceId deviceId, uint32_t) { return DeviceFor(deviceId) != nullptr; }
+ScsiTransport* RoutingTransport::SystemFor(DeviceId id) const {
+  if (!system_) return nullptr;
+  std::lock_guard lock(mutex_);
+  return devices_[id] ? nullptr : system_.get();
+}
+
+bool RoutingTransport::CheckAdapter(DeviceId deviceId, uint32_t reserved) {
+  if (ScsiTransport* system = SystemFor(deviceId)) return system->CheckAdapter(deviceId, reserved);
+  return DeviceFor(deviceId) != nullptr;
+}
 bool RoutingTransport::CheckDevice(uint32_t, uint32_t) { return true; }
-int32_t RoutingTransport::BusCount(DeviceId) { return 1; }
+int32_t RoutingTransport::BusCount(DeviceId deviceId) {
+  if (ScsiTransport* system = SystemFor(deviceId)) return system->BusCount(deviceId);
+  return 1;
+}
 
 int RoutingTransport::Execute(const uint8_t* cdb, uint8_t cdbLength, DeviceId deviceId, void* data,
                               uint32_t dataLength, uint32_t direction, uint32_t timeoutMs, SenseResult* sense) {
+  if (ScsiTransport* system = SystemFor(deviceId))
+    return system->Execute(cdb, cdbLength, deviceId, data, dataLength, direction, timeoutMs, sense);
   const auto dir = static_cast<uint8_t>(direction);
   if (dir != DirIn && dir != DirOut && dir != DirNone) return 1;
   if (!cdb || cdbLength == 0 || cdbLength > 16) return 1;
@@ -38,6 +52,7 @@ int RoutingTransport::Execute(const uint8_t* cdb, uint8_t cdbLength, DeviceId de
 }
 
 int RoutingTransport::LockVolume(DeviceId deviceId, uint32_t lock) {
+  if (ScsiTransport* system = SystemFor(deviceId)) return system->LockVolume(deviceId, lock);
   std::lock_guard guard(mutex_);
   ScsiDevice* device = devices_[deviceId].get();
   return device ? device->LockVolume(lock != 0) : 1;
