@@ -25,6 +25,14 @@ ensure_packages() {
   command -v qemu-system-x86_64 >/dev/null || lean+=(qemu-system-x86)
   dpkg-query -W -f='${Status}' busybox-static 2>/dev/null | grep -q 'ok installed' || lean+=(busybox-static)
   command -v cpio >/dev/null || lean+=(cpio)
+  # The Windows build: mingw-w64 cross compilers (their -posix variants),
+  # GoogleTest's sources to build for Windows, and 64-bit Wine only: with
+  # wine32 present the wine wrapper prefers the 32-bit loader, which these
+  # machines cannot run.
+  command -v x86_64-w64-mingw32-g++-posix >/dev/null || lean+=(g++-mingw-w64-x86-64)
+  command -v i686-w64-mingw32-g++-posix >/dev/null || lean+=(g++-mingw-w64-i686)
+  [ -x /usr/lib/wine/wine64 ] || lean+=(wine wine64)
+  [ -f /usr/src/googletest/googletest/src/gtest-all.cc ] || need+=(googletest)
   if [ ${#need[@]} -gt 0 ] || [ ${#lean[@]} -gt 0 ]; then
     local sudo=""
     [ "$(id -u)" -ne 0 ] && sudo=sudo
