@@ -187,7 +187,7 @@ DORVIK_API int32_t DORVIK_CALL Vuz_SetMessageHandle(uint32_t window, uint32_t me
  * characters plus NUL (a 64-byte buffer); returns 1. */
 DORVIK_API int32_t DORVIK_CALL Vuz_GetInfo(int32_t *number, char *text);
 
-#if !defined(_WIN32)
+#if !defined(_WIN32) /* the Linux extensions: DORVIK.DLL has exactly the 25 functions above */
 /* Linux extension: where Windows sends a window message, POSIX hosts get
  * this callback, called synchronously with the window and message number
  * last given to Vuz_SetMessageHandle, wParam (600) and the NUL-terminated
@@ -196,7 +196,6 @@ DORVIK_API int32_t DORVIK_CALL Vuz_GetInfo(int32_t *number, char *text);
 typedef void (*DorvikMessageCallback)(void *context, uint32_t window, uint32_t messageId,
                                       uint32_t wParam, const char *lParam);
 DORVIK_API int32_t DORVIK_CALL Vuz_SetMessageCallback(DorvikMessageCallback callback, void *context);
-#endif
 
 /* Linux extension: one track of the disc in the current recorder, as the
  * drive describes it (READ DISC INFORMATION and READ TRACK INFORMATION, or
@@ -219,6 +218,7 @@ typedef struct DorvikTrack {
  * count). Returns 1, -8 without a device, -15 when the drive is not ready,
  * 0 when the drive gives no disc information. */
 DORVIK_API int32_t DORVIK_CALL Vuz_GetDiscTracks(DorvikTrack *tracks, int32_t capacity, int32_t *count);
+#endif /* the Linux extensions */
 
 /* ---- Linux extensions for hosts such as the dorvik program ---- */
 #if !defined(_WIN32) /* DORVIK.DLL has none of them */

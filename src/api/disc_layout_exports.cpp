@@ -5,6 +5,8 @@
 #include "dorvik.h"
 #include "drive/disc_layout.h"
 
+#if !defined(_WIN32)  // not one of DORVIK.DLL's exports
+
 using dorvik::Guarded;
 using dorvik::Library;
 
@@ -46,3 +48,5 @@ DORVIK_API int32_t Vuz_GetDiscTracks(DorvikTrack* tracks, int32_t capacity, int3
 }
 
 }  // extern "C"
+
+#endif

@@ -133,6 +133,41 @@ TEST(Win32Files, OpenModesLocksAndErrors) {
   EXPECT_THROW(LargeFile(dir.Path(), LargeFile::Mode::Read), FileError);  // a folder is no file
 }
 
+TEST(Win32Files, WhatEachModeRefusesAndATakenName) {
+  TempFolder dir;
+  const std::string path = dir / "ours.tmp";
+  { LargeFile(path, LargeFile::Mode::Create).Write("old contents", 12); }
+  {
+    LargeFile again(path, LargeFile::Mode::Rewrite);  // emptied in place
+    EXPECT_EQ(again.Length(), 0u);
+    again.Write("new", 3);
+  }
+  EXPECT_EQ(Stat(path).size, 3u);
+  { LargeFile(dir / "fresh.tmp", LargeFile::Mode::Rewrite).Write("x", 1); }  // missing: made
+  EXPECT_EQ(Stat(dir / "fresh.tmp").size, 1u);
+  ASSERT_TRUE(::CreateHardLinkA((dir / "second").c_str(), path.c_str(), nullptr));
+  EXPECT_THROW(LargeFile(path, LargeFile::Mode::Rewrite), FileError);  // a second name could be anyone's
+  EXPECT_EQ(Stat(path).size, 3u);
+
+  // A character device opens for reading, but not where only a file will do.
+  EXPECT_NO_THROW(LargeFile("NUL", LargeFile::Mode::Read));
+  EXPECT_THROW(LargeFile("NUL", LargeFile::Mode::ReadRegular), FileError);
+  EXPECT_EQ(LargeFile(path, LargeFile::Mode::ReadRegular).Length(), 3u);
+  EXPECT_GT(LargeFile(path, LargeFile::Mode::Read).Modified(), 1600000000);
+
+  int error = 0;
+  EXPECT_FALSE(CreateFolder(dir.Path(), &error));
+  EXPECT_TRUE(IsNameTakenError(error));
+  try {
+    LargeFile taken(path, LargeFile::Mode::CreateNew);
+    FAIL() << "a taken name was reserved";
+  } catch (const FileError& e) {
+    EXPECT_TRUE(IsNameTakenError(e.Code()));
+  }
+  EXPECT_FALSE(CreateFolder(dir / "no\\such\\place", &error));
+  EXPECT_FALSE(IsNameTakenError(error));
+}
+
 TEST(Win32Files, FoldersListingsAndIdentity) {
   TempFolder dir;
   const std::string temp = TempDirectory();

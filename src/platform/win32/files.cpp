@@ -90,7 +90,12 @@ bool IsSymlink(const std::string& path) {
   return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-bool CreateFolder(const std::string& path) { return ::CreateDirectoryA(path.c_str(), nullptr) != 0; }
+bool CreateFolder(const std::string& path, int* error) {
+  if (::CreateDirectoryA(path.c_str(), nullptr)) return true;
+  if (error) *error = static_cast<int>(::GetLastError());
+  return false;
+}
+bool IsNameTakenError(int code) { return code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS; }
 bool RemoveFolder(const std::string& path) { return ::RemoveDirectoryA(path.c_str()) != 0; }
 bool RemoveFile(const std::string& path) { return ::DeleteFileA(path.c_str()) != 0; }
 

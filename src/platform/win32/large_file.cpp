@@ -46,23 +46,57 @@ LargeFile& LargeFile::operator=(LargeFile&& other) noexcept {
 
 void LargeFile::Fail(const char* what) const { throw FileError(static_cast<int>(::GetLastError()), path_, what); }
 
+namespace {
+
+// What a mode refuses to use once open, as a system error code, or 0.
+// Pipes have no offsets and no length; a character device is refused where
+// only a regular file will do; and a file of ours is rewritten only when it
+// is a plain file with this one name.
+DWORD Refusal(HANDLE h, LargeFile::Mode mode) {
+  using Mode = LargeFile::Mode;
+  switch (::GetFileType(h)) {
+    case FILE_TYPE_DISK: break;
+    case FILE_TYPE_PIPE: return ERROR_BAD_PIPE;
+    default: return mode == Mode::ReadRegular || mode == Mode::Rewrite ? ERROR_BAD_FILE_TYPE : 0;
+  }
+  if (mode != Mode::Rewrite) return 0;
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(h, &info)) return ::GetLastError();
+  if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || info.nNumberOfLinks != 1) return ERROR_ACCESS_DENIED;
+  return 0;
+}
+
+}  // namespace
+
 void LargeFile::Open(const std::string& path, Mode mode) {
   Close();
   path_ = path;
   DWORD access = GENERIC_READ | GENERIC_WRITE;
   DWORD disposition = OPEN_EXISTING;
+  DWORD flags = FILE_ATTRIBUTE_NORMAL;
   switch (mode) {
-    case Mode::Read: access = GENERIC_READ; break;
+    case Mode::Read:
+    case Mode::ReadRegular: access = GENERIC_READ; break;
     case Mode::ReadWrite: break;
     case Mode::Create: disposition = CREATE_ALWAYS; break;
     case Mode::Append: access = FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE; disposition = OPEN_ALWAYS; break;
     case Mode::CreateNew: disposition = CREATE_NEW; break;
+    case Mode::Rewrite: flags |= FILE_FLAG_OPEN_REPARSE_POINT; break;  // the link itself, never its target
   }
   // Others may read, write and delete meanwhile, as they may on POSIX; a
   // folder cannot be opened this way (no FILE_FLAG_BACKUP_SEMANTICS).
-  HANDLE h = ::CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  HANDLE h = ::CreateFileA(path.c_str(), access, kShare, nullptr, disposition, flags, nullptr);
+  if (h == INVALID_HANDLE_VALUE && mode == Mode::Rewrite && ::GetLastError() == ERROR_FILE_NOT_FOUND)
+    h = ::CreateFileA(path.c_str(), access, kShare, nullptr, CREATE_NEW, flags, nullptr);  // made ours alone
   if (h == INVALID_HANDLE_VALUE) Fail("cannot open");
+  DWORD refused = Refusal(h, mode);
+  if (refused == 0 && mode == Mode::Rewrite && !::SetEndOfFile(h)) refused = ::GetLastError();  // at 0: empty
+  if (refused != 0) {
+    ::CloseHandle(h);
+    ::SetLastError(refused);
+    Fail("cannot open");
+  }
   fd_ = reinterpret_cast<intptr_t>(h);
 }
 
@@ -107,6 +141,14 @@ uint64_t LargeFile::Length() const {
   LARGE_INTEGER size{};
   if (!::GetFileSizeEx(AsHandle(fd_), &size)) Fail("cannot query");
   return static_cast<uint64_t>(size.QuadPart);
+}
+
+std::time_t LargeFile::Modified() const {
+  FILETIME written{};
+  if (!::GetFileTime(AsHandle(fd_), nullptr, nullptr, &written)) Fail("cannot query");
+  const uint64_t ticks = (uint64_t{written.dwHighDateTime} << 32) | written.dwLowDateTime;
+  constexpr uint64_t kEpochDifference = 116444736000000000ull;  // 1601 to 1970 in 100 ns
+  return ticks < kEpochDifference ? 0 : static_cast<std::time_t>((ticks - kEpochDifference) / 10000000ull);
 }
 
 void LargeFile::SetLength(uint64_t length) {
