@@ -77,6 +77,9 @@ TEST(Win32Settings, WriteTypeIsItsLeadingDigitsAndTempFileItsText) {
   EXPECT_EQ(ReadTextSetting(Setting::TempFile), std::nullopt);
   Delete(kBurnKey, "TempFile");
   EXPECT_EQ(ReadTextSetting(Setting::TempFile), std::nullopt);
+  SetText(kBurnKey, "IsoLayout", "interchange");
+  EXPECT_EQ(ReadTextSetting(Setting::IsoLayout), "interchange");
+  Delete(kBurnKey, "IsoLayout");
 }
 
 TEST(Win32Files, LargeFilePastFourGibibytes) {

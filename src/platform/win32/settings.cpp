@@ -16,7 +16,8 @@ std::vector<const char*> KeyPathOf(Setting s) {
   switch (s) {
     case Setting::WriteLog: return {"Software", "Quorvane"};
     case Setting::WriteType:
-    case Setting::TempFile: return {"Software", "Tavernix", "Kilnor"};
+    case Setting::TempFile:
+    case Setting::IsoLayout: return {"Software", "Tavernix", "Kilnor"};
   }
   return {};
 }
@@ -26,6 +27,7 @@ const char* ValueNameOf(Setting s) {
     case Setting::WriteLog: return "WriteLog";
     case Setting::WriteType: return "WriteType";
     case Setting::TempFile: return "TempFile";
+    case Setting::IsoLayout: return "IsoLayout";
   }
   return "";
 }
