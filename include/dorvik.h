@@ -36,7 +36,8 @@
 
 #if defined(_WIN32)
 #  if defined(DORVIK_BUILDING)
-#    define DORVIK_API __declspec(dllexport)
+     /* DORVIK.DLL's module definition file names its exports, and nothing else does. */
+#    define DORVIK_API
 #  else
 #    define DORVIK_API __declspec(dllimport)
 #  endif
