@@ -3,6 +3,7 @@
 // component at a time from that descriptor and never through a symbolic
 // link, so nothing created, written, listed or deleted through a Folder can
 // lie outside it, whatever the folder holds or whoever renames what meanwhile.
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,7 +26,7 @@ class Folder {
   // when that fails.
   static Folder Open(const std::string& path);
 
-  bool IsOpen() const { return fd_ >= 0; }
+  bool IsOpen() const { return fd_ != -1; }
   // The host path it was reached by, for messages and for host paths of
   // what lies inside (never used to reach anything).
   const std::string& Path() const { return path_; }
@@ -59,10 +60,16 @@ class Folder {
   std::vector<DirEntry> List() const;
 
  private:
-  Folder(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  // A descriptor on POSIX, a HANDLE on Windows (whose invalid value is -1 too).
+#if defined(_WIN32)
+  using Handle = intptr_t;
+#else
+  using Handle = int;
+#endif
+  Folder(Handle fd, std::string path) : fd_(fd), path_(std::move(path)) {}
   std::string Inside(const std::string& name) const;
 
-  int fd_ = -1;
+  Handle fd_ = -1;
   std::string path_;
 };
 

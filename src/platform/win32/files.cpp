@@ -73,6 +73,16 @@ PathInfo Stat(const std::string& path) {
   if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return info;
   info.exists = true;
   info.isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  // A device name (NUL, COM1, ...) can answer here too; opened for its
+  // attributes alone, it tells its type.
+  if (!info.isDirectory) {
+    HANDLE h = ::CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+      info.isRegular = ::GetFileType(h) == FILE_TYPE_DISK;
+      ::CloseHandle(h);
+    }
+  }
   info.size = info.isDirectory ? 0 : Size(data.nFileSizeHigh, data.nFileSizeLow);
   info.modified = ToUnixTime(data.ftLastWriteTime);
   return info;

@@ -52,25 +52,31 @@ namespace {
 // Pipes have no offsets and no length; a character device is refused where
 // only a regular file will do; and a file of ours is rewritten only when it
 // is a plain file with this one name.
-DWORD Refusal(HANDLE h, LargeFile::Mode mode) {
+DWORD Refusal(HANDLE h, LargeFile::Mode mode, bool strict) {
   using Mode = LargeFile::Mode;
   switch (::GetFileType(h)) {
     case FILE_TYPE_DISK: break;
     case FILE_TYPE_PIPE: return ERROR_BAD_PIPE;
-    default: return mode == Mode::ReadRegular || mode == Mode::Rewrite ? ERROR_BAD_FILE_TYPE : 0;
+    default: return strict || mode == Mode::ReadRegular || mode == Mode::Rewrite ? ERROR_BAD_FILE_TYPE : 0;
   }
-  if (mode != Mode::Rewrite) return 0;
+  if (mode != Mode::Rewrite && !strict) return 0;
   BY_HANDLE_FILE_INFORMATION info{};
   if (!::GetFileInformationByHandle(h, &info)) return ::GetLastError();
-  if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || info.nNumberOfLinks != 1) return ERROR_ACCESS_DENIED;
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return ERROR_ACCESS_DENIED;
+  if (mode == Mode::Rewrite && info.nNumberOfLinks != 1) return ERROR_ACCESS_DENIED;
   return 0;
 }
 
 }  // namespace
 
-void LargeFile::Open(const std::string& path, Mode mode) {
+void LargeFile::Open(const std::string& path, Mode mode) { OpenAt(0, path, path, mode, false); }
+
+// Windows has no folder-relative open: a Folder passes the whole path,
+// which the folder's own handle keeps valid.
+void LargeFile::OpenAt(int /*dirFd*/, const std::string& name, const std::string& shownPath, Mode mode, bool strict) {
   Close();
-  path_ = path;
+  path_ = shownPath;
+  const std::string& path = name;
   DWORD access = GENERIC_READ | GENERIC_WRITE;
   DWORD disposition = OPEN_EXISTING;
   DWORD flags = FILE_ATTRIBUTE_NORMAL;
@@ -83,6 +89,7 @@ void LargeFile::Open(const std::string& path, Mode mode) {
     case Mode::CreateNew: disposition = CREATE_NEW; break;
     case Mode::Rewrite: flags |= FILE_FLAG_OPEN_REPARSE_POINT; break;  // the link itself, never its target
   }
+  if (strict) flags |= FILE_FLAG_OPEN_REPARSE_POINT;  // a link is opened as itself, then refused
   // Others may read, write and delete meanwhile, as they may on POSIX; a
   // folder cannot be opened this way (no FILE_FLAG_BACKUP_SEMANTICS).
   constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
@@ -90,7 +97,7 @@ void LargeFile::Open(const std::string& path, Mode mode) {
   if (h == INVALID_HANDLE_VALUE && mode == Mode::Rewrite && ::GetLastError() == ERROR_FILE_NOT_FOUND)
     h = ::CreateFileA(path.c_str(), access, kShare, nullptr, CREATE_NEW, flags, nullptr);  // made ours alone
   if (h == INVALID_HANDLE_VALUE) Fail("cannot open");
-  DWORD refused = Refusal(h, mode);
+  DWORD refused = Refusal(h, mode, strict);
   if (refused == 0 && mode == Mode::Rewrite && !::SetEndOfFile(h)) refused = ::GetLastError();  // at 0: empty
   if (refused != 0) {
     ::CloseHandle(h);
