@@ -102,8 +102,8 @@ bool BurnManager::IsTrackDone() const {
   return stopRequested_.load() || blocksWritten_.load() >= trackBlocks_.load();
 }
 
-bool BurnManager::WaitForTrack() {
-  return trackChanged_.WaitFor(kJobPollMs, [this] { return IsTrackDone(); });
+void BurnManager::WaitForTrack() {
+  trackChanged_.WaitUntil(kJobPollMs, [this] { return IsTrackDone(); });
 }
 
 void BurnManager::Stop() {

@@ -75,9 +75,9 @@ class BurnManager {
   // --- the track's threads ---
   void StartThreads();
   bool IsTrackDone() const;
-  // Waits up to kJobPollMs (nominal) for the track to be done; ends early
-  // when it is. True when it is done.
-  bool WaitForTrack();
+  // Looks every kJobPollMs (nominal) until the track is done, and is woken
+  // as soon as it is.
+  void WaitForTrack();
   // Stops the running track: its threads end at their next look.
   void Stop();
   // Waits until every thread of the track has ended. The threads end by
@@ -106,6 +106,7 @@ class BurnManager {
   void StarterThread();
   void ReaderThread();
   uint32_t ReadPieceSectors() const;
+
   void WriterThread();
   bool WriteBlock(uint32_t lba, const uint8_t* buffer, uint32_t length, uint32_t blocks);
   // Waits up to kBusyRetryMs, ending early once the drive's buffer has room

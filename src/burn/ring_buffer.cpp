@@ -47,7 +47,7 @@ bool RingBuffer::ReserveForPut(uint64_t length, Spans* where) {
   auto room = [&] { return Finished() || w - read_.load() + length <= capacity_; };
   if (!room()) {
     putterNeeds_.store(w + length - capacity_);
-    while (!room()) changed_.WaitFor(kPollMs, room);
+    changed_.WaitUntil(kPollMs, room);
     putterNeeds_.store(kNobody);
   }
   if (Finished()) return false;
@@ -85,7 +85,7 @@ bool RingBuffer::PeekForTake(uint64_t length, Spans* where) {
   };
   if (!ready()) {
     takerNeeds_.store(std::min(r + length, total_));
-    while (!ready()) changed_.WaitFor(kPollMs, ready);
+    changed_.WaitUntil(kPollMs, ready);
     takerNeeds_.store(kNobody);
   }
   if (stop_.load()) return false;

@@ -44,7 +44,7 @@ int32_t WriteTracks(BurnManager& manager, TrackSource& planning, Recorder& drive
     manager.SetTestWrite(job.testWrite);
     if (int32_t r = manager.BurnBegin()) return r;
     manager.StartThreads();
-    while (!manager.IsTrackDone()) manager.WaitForTrack();
+    manager.WaitForTrack();
     manager.BurnEnd();
     return 0;
   });

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 #include <vector>
 
@@ -56,6 +57,20 @@ TEST(RingBuffer, BytesComeOutInOrderAcrossWrapsAndTheLastBlockIsCutToTheTrack) {
   ASSERT_EQ(s.out.size(), 79u * 32 * kSector);
   EXPECT_TRUE(std::equal(s.in.begin(), s.in.end(), s.out.begin()));
   EXPECT_TRUE(std::all_of(s.out.begin() + static_cast<long>(total), s.out.end(), [](uint8_t b) { return b == 0; }));
+}
+
+// At scale 0 a waiting side sleeps until the other side tells it that it
+// moved; a move it was not told of would cost a whole unscaled step (50 ms)
+// each time, thousands of times in this stream.
+TEST(RingBuffer, AtZeroTimeScaleEachSideIsWokenByTheOthersMove) {
+  ::setenv("DORVIK_TIME_SCALE", "0", 1);
+  constexpr size_t kSector = 2048;
+  const auto start = std::chrono::steady_clock::now();
+  Stream s(4 * kSector, 3000 * kSector, kSector, 2 * kSector);
+  const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  ::setenv("DORVIK_TIME_SCALE", "0.001", 1);
+  EXPECT_TRUE(std::equal(s.in.begin(), s.in.end(), s.out.begin()));
+  EXPECT_LT(seconds, 20.0);
 }
 
 TEST(RingBuffer, AudioSectorsThatDoNotDivideTheBlocks) {
