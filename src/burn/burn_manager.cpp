@@ -94,6 +94,7 @@ bool BurnManager::PrepareTrack(uint32_t session, uint32_t track, Recorder& drive
   trackBlocks_ = source_.TrackBlocks();
   sectorsPerWrite_ = IsCd(drive.CurrentProfile()) ? kCdSectorsPerWrite : kDvdSectorsPerWrite;
   ring_.Reset(uint64_t{sectorSize_} * kRingSectors, uint64_t{trackBlocks_} * sectorSize_);
+  ringSums_.assign(kRingSectors, 0);
   if (stopRequested_.load()) ring_.SetStop(true);
   return true;
 }

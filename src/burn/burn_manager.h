@@ -14,6 +14,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "burn/ring_buffer.h"
 #include "burn/track_digest.h"
@@ -33,8 +34,8 @@ inline constexpr uint32_t kWriteErrorRetries = 10;     // WRITE(10)s again after
 inline constexpr uint32_t kRingSectors = 1000;
 inline constexpr uint32_t kAudioSectorSize = 2352;
 inline constexpr uint32_t kDataSectorSize = 2048;
-// The reader takes a data track's sectors this many at a time: one open of
-// a source file per piece rather than per sector, one copy into the ring.
+// The reader takes a data track's sectors this many at a time: one system
+// call per piece rather than per sector, one copy into the ring.
 inline constexpr uint32_t kReadPieceSectors = 256;
 
 // Where the engine writes when the WriteType setting asks for file output.
@@ -106,7 +107,8 @@ class BurnManager {
   void StarterThread();
   void ReaderThread();
   uint32_t ReadPieceSectors() const;
-
+  // Whether the track's sectors are summed for a later read-back check.
+  bool Summed() const;
   void WriterThread();
   bool WriteBlock(uint32_t lba, const uint8_t* buffer, uint32_t length, uint32_t blocks);
   // Waits up to kBusyRetryMs, ending early once the drive's buffer has room
@@ -145,6 +147,11 @@ class BurnManager {
   // Told when the track is done: the writer has ended, or a stop came.
   platform::WakeSignal trackChanged_;
   TrackDigest digest_;
+  // The sum of each 2048-byte sector in the ring, at the ring's sector
+  // index: the reader sums a sector while it is still in its cache, the
+  // writer hands the sums of what it sent to the digest. A slot changes
+  // hands with its sector's bytes, through the ring's positions.
+  std::vector<uint64_t> ringSums_;
 
   mutable std::mutex nameMutex_;
   std::string currentFileName_ = kProcessingName;

@@ -35,12 +35,18 @@ void BurnManager::StarterThread() {
   }
 }
 
+bool BurnManager::Summed() const {
+  // Only user data that lands on the disc as sent can be compared later.
+  return !output_.fileOutput && !testWrite_.load() && sectorSize_ == kDataSectorSize;
+}
+
 uint32_t BurnManager::ReadPieceSectors() const { return sectorSize_ == kDataSectorSize ? kReadPieceSectors : 1; }
 
 void BurnManager::ReaderThread() {
   try {
     const uint32_t count = trackBlocks_.load();
     const uint32_t piece = ReadPieceSectors();
+    const bool summed = Summed();
     std::string shown;
     for (uint32_t i = 0; i < count; i += piece) {
       if (stopRequested_.load()) break;
@@ -55,6 +61,12 @@ void BurnManager::ReaderThread() {
         if (length == 0) continue;
         std::memset(at, 0, length);
         source_.ReadSector(at, static_cast<uint32_t>(length));
+      }
+      if (summed) {
+        uint64_t slot = ring_.WritePosition() / kDataSectorSize;
+        for (const auto& [at, length] : spans)
+          for (uint64_t offset = 0; offset < length; offset += kDataSectorSize)
+            ringSums_[slot++ % kRingSectors] = TrackDigest::SectorSum(at + offset);
       }
       ring_.CommitPut(bytes);
       // The name changes once per file; the lock is taken only then.
@@ -77,9 +89,14 @@ void BurnManager::WriterThread() {
     // the drive straight from the ring.
     std::vector<uint8_t> buffer(n);
     uint32_t lba = startAddress_;
-    // Only user data that lands on the disc as sent can be compared later.
-    const bool summed = !output_.fileOutput && !testWrite_.load() && sectorSize_ == 2048;
+    const bool summed = Summed();
     digest_.Begin(summed ? drive_ : nullptr, lba);
+    // A block's sectors past the track's end go out as zeros.
+    static const uint64_t zeroSum = [] {
+      const std::vector<uint8_t> zeros(kDataSectorSize, 0);
+      return TrackDigest::SectorSum(zeros.data());
+    }();
+    std::vector<uint64_t> sums(sectorsPerWrite_);
     for (uint32_t written = 0; written < count;) {
       if (stopRequested_.load()) break;
       RingBuffer::Spans where;
@@ -100,8 +117,12 @@ void BurnManager::WriterThread() {
         Stop();
         return;
       }
-      // Summed before the ring may overwrite the block.
-      if (summed) digest_.Add(block, sectorsPerWrite_);
+      // Taken before the ring may hand the slots to the reader again.
+      if (summed) {
+        for (uint32_t i = 0; i < sectorsPerWrite_; ++i)
+          sums[i] = written + i < count ? ringSums_[(written + i) % kRingSectors] : zeroSum;
+        digest_.Add(sums.data(), sectorsPerWrite_);
+      }
       // Only now may the reader fill these bytes again.
       ring_.ReleaseTake(taken);
       blocksWritten_ += sectorsPerWrite_;

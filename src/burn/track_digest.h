@@ -2,11 +2,18 @@
 // What each sector of the last data track looked like as it went to the
 // drive: a 64-bit sum per 2048-byte sector, kept so the track can be read
 // back and compared later (a drive may take a write and record it wrong).
-// The writer thread adds, a host's thread reads: both under the mutex.
+//
+// A DVD's track holds millions of sectors, so the sums do not stay in
+// memory: all but the latest few thousand go to a scratch file, and a burn
+// needs the same memory whatever the track's size. Without a scratch file
+// they stay in memory. The writer thread adds, a host's thread reads: both
+// under the mutex.
 #include <cstdint>
 #include <mutex>
 #include <optional>
 #include <vector>
+
+#include "platform/scratch_file.h"
 
 namespace dorvik {
 
@@ -17,23 +24,34 @@ class TrackDigest {
   struct Record {
     const Recorder* drive = nullptr;
     uint32_t start = 0;  // LBA of the first sector summed
-    std::vector<uint64_t> sums;
+    uint32_t sectors = 0;
   };
 
   // Starts the record of a track written to drive from start; a null drive
   // (a simulated write, file output, audio) records nothing until the next.
   void Begin(const Recorder* drive, uint32_t start);
-  // The next sectors sent (count * 2048 bytes).
-  void Add(const uint8_t* sectors, uint32_t count);
-  // A copy of the record, or nothing when no track was recorded.
+  // The SectorSums of the next count sectors sent.
+  void Add(const uint64_t* sums, uint32_t count);
+  // What was recorded, or nothing when no track was (or its sums were lost).
   std::optional<Record> Last() const;
+  // The sums of count sectors from the index-th one of the record; false
+  // when they are not all there.
+  bool Sums(uint32_t index, uint32_t count, uint64_t* out) const;
 
   static uint64_t SectorSum(const uint8_t* sector);
 
  private:
+  // Sums held in memory before they go to the scratch file (64 KiB).
+  static constexpr size_t kHeldSums = 8192;
+  void Spill();
+
   mutable std::mutex mutex_;
   Record record_;
   bool recording_ = false;
+  platform::ScratchFile file_;
+  bool fileFailed_ = false;  // from now on everything stays in memory
+  uint32_t inFile_ = 0;      // the first sums, in the file
+  std::vector<uint64_t> held_;  // the sums after them
 };
 
 }  // namespace dorvik

@@ -7,6 +7,7 @@
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/large_file.h"
+#include "platform/scratch_file.h"
 #include "platform/settings.h"
 #include "platform/sleep.h"
 #include "platform/text.h"
@@ -84,6 +85,35 @@ TEST(Files, TemporaryDirectoryEndsWithSeparator) {
   }
   ScopedEnv tmp("TMPDIR", (dir / "not-there").c_str());
   EXPECT_EQ(TempDirectory(), "");
+}
+
+TEST(ScratchFile, HoldsWhatWasWrittenPastFourGiBAndLeavesNoNameBehind) {
+  test::TempFolder dir;
+  ScopedEnv tmp("TMPDIR", dir.Path().c_str());
+  ScratchFile f;
+  ASSERT_TRUE(f.Open());
+  const uint64_t far = 5ull << 30;
+  const char text[] = "sums";
+  ASSERT_TRUE(f.WriteAt(0, text, 4));
+  ASSERT_TRUE(f.WriteAt(far, text, 4));
+  char back[4] = {};
+  ASSERT_TRUE(f.ReadAt(far, back, 4));
+  EXPECT_EQ(std::string(back, 4), "sums");
+  EXPECT_FALSE(f.ReadAt(far + 2, back, 4)) << "a read past the end is short";
+  EXPECT_TRUE(ListDirectory(dir.Path()).empty());
+  // A second Open starts empty.
+  ASSERT_TRUE(f.Open());
+  EXPECT_FALSE(f.ReadAt(0, back, 1));
+  f.Close();
+  EXPECT_FALSE(f.WriteAt(0, text, 4));
+}
+
+TEST(ScratchFile, NoTemporaryFolderNoFile) {
+  test::TempFolder dir;
+  ScopedEnv tmp("TMPDIR", (dir / "not-there").c_str());
+  ScratchFile f;
+  EXPECT_FALSE(f.Open());
+  EXPECT_FALSE(f.IsOpen());
 }
 
 TEST(Sleep, TimeScaleMultipliesEveryWait) {
