@@ -13,8 +13,7 @@ namespace dorvik::emulator {
 
 void VirtualRecorder::ReadSectors(uint32_t lba, uint32_t count, uint8_t* out) {
   const size_t bytes = static_cast<size_t>(count) * 2048;
-  file_.Seek(static_cast<int64_t>(lba) * 2048);
-  const size_t got = file_.Read(out, bytes);
+  const size_t got = file_.ReadAt(uint64_t{lba} * 2048, out, bytes);
   if (got < bytes) std::memset(out + got, 0, bytes - got);  // never written: sparse zeros
 }
 
@@ -29,8 +28,10 @@ void VirtualRecorder::WriteSectors(uint32_t lba, uint32_t count, const uint8_t* 
     file_.SetLength(offset + bytes);
     return;
   }
-  file_.Seek(static_cast<int64_t>(offset));
-  file_.Write(in, bytes);
+  // Straight to the file, not gathered in memory: a host that dies mid-track
+  // must leave what the drive took on the disc, as a real drive's buffer
+  // is written out whatever becomes of the host.
+  file_.WriteAt(offset, in, bytes);
 }
 
 void VirtualRecorder::ReadAudio(uint32_t lba, uint32_t count, uint8_t* out) {

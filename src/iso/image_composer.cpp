@@ -92,6 +92,8 @@ void ImageComposer::ResetStream() {
   listOffset_ = 0;
   fileSectorsLeft_ = 0;
   currentReported_ = false;
+  currentFile_.Close();
+  currentOpened_ = false;
 }
 
 uint32_t ImageComposer::PaddedSize() const {

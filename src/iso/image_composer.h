@@ -155,6 +155,10 @@ class ImageComposer {
   uint64_t listOffset_ = 0;
   uint32_t fileSectorsLeft_ = 0;
   bool currentReported_ = false;
+  // The file being streamed, open from its first sector to its last, so a
+  // large file is not opened again for every piece.
+  platform::LargeFile currentFile_;
+  bool currentOpened_ = false;
   UnreadableFileNotifier notifyUnreadable_;
 };
 

@@ -18,6 +18,8 @@ bool ImageComposer::NextDataFile() {
   fileOffset_ = 0;
   fileSectorsLeft_ = 0;
   currentReported_ = false;
+  currentFile_.Close();
+  currentOpened_ = false;
   try {
     platform::LargeFile list(temp_[kDataList], platform::LargeFile::Mode::Read);
     if (listOffset_ >= list.Length()) return false;
@@ -72,13 +74,17 @@ void ImageComposer::ReadNextSectors(uint8_t* buffer, uint32_t count) {
 // Every file takes exactly the sectors Compose gave it: what cannot be read
 // (a vanished or shrunk file, or one replaced by a pipe or a device, which
 // is never waited for) stays zero, what grew is cut, so the files after it
-// stay on their extents.
+// stay on their extents. The file is opened at its first sector and stays
+// open until its last.
 void ImageComposer::ReadFileSectors(uint8_t* buffer, size_t bytes, uint32_t sectors) {
   try {
-    platform::LargeFile file(currentSource_, platform::LargeFile::Mode::ReadRegular);
-    file.Seek(static_cast<int64_t>(fileOffset_));
-    file.Read(buffer, bytes);
+    if (!currentOpened_) {
+      currentOpened_ = true;
+      currentFile_.Open(currentSource_, platform::LargeFile::Mode::ReadRegular);
+    }
+    if (currentFile_.IsOpen()) currentFile_.ReadAt(fileOffset_, buffer, bytes);
   } catch (const platform::FileError&) {
+    currentFile_.Close();
     if (!currentReported_) {
       currentReported_ = true;
       if (notifyUnreadable_) notifyUnreadable_(currentSource_.c_str());
@@ -86,6 +92,7 @@ void ImageComposer::ReadFileSectors(uint8_t* buffer, size_t bytes, uint32_t sect
   }
   fileOffset_ += uint64_t{sectors} * kSectorSize;
   fileSectorsLeft_ -= sectors;
+  if (fileSectorsLeft_ == 0) currentFile_.Close();
 }
 
 }  // namespace dorvik::iso

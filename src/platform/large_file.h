@@ -63,6 +63,11 @@ class LargeFile {
   size_t Read(void* buffer, size_t length);
   void Write(const void* buffer, size_t length);
   uint64_t Seek(int64_t offset, Origin origin = Origin::Begin);
+  // Read and Write at an offset, leaving the file position alone: one
+  // system call where Seek and Read make two, for callers that move
+  // through a file in large steps many times a second.
+  size_t ReadAt(uint64_t offset, void* buffer, size_t length);
+  void WriteAt(uint64_t offset, const void* buffer, size_t length);
   uint64_t Length() const;
   // Last modification, seconds since the epoch (UTC).
   std::time_t Modified() const;

@@ -45,6 +45,12 @@ TEST(LargeFile, SixtyFourBitOffsetsAndLength) {
   EXPECT_EQ(std::string(buf, 4), "abcd");
   f.LockRange(far, 4);
   f.UnlockRange(far, 4);
+  // At an offset: the position stays where Seek left it.
+  f.Seek(10);
+  f.WriteAt(far + 2, "XY", 2);
+  EXPECT_EQ(f.ReadAt(far, buf, 8), 4u);
+  EXPECT_EQ(std::string(buf, 4), "abXY");
+  EXPECT_EQ(f.Seek(0, LargeFile::Origin::Current), 10u);
 }
 
 TEST(LargeFile, FailuresCarryCodeAndName) {

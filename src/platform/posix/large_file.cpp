@@ -125,6 +125,34 @@ void LargeFile::Write(const void* buffer, size_t length) {
   }
 }
 
+size_t LargeFile::ReadAt(uint64_t offset, void* buffer, size_t length) {
+  size_t done = 0;
+  auto* out = static_cast<char*>(buffer);
+  while (done < length) {
+    ssize_t n = ::pread(fd_, out + done, length - done, static_cast<off_t>(offset + done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      Fail("cannot read");
+    }
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return done;
+}
+
+void LargeFile::WriteAt(uint64_t offset, const void* buffer, size_t length) {
+  size_t done = 0;
+  const auto* in = static_cast<const char*>(buffer);
+  while (done < length) {
+    ssize_t n = ::pwrite(fd_, in + done, length - done, static_cast<off_t>(offset + done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      Fail("cannot write");
+    }
+    done += static_cast<size_t>(n);
+  }
+}
+
 uint64_t LargeFile::Seek(int64_t offset, Origin origin) {
   int whence = origin == Origin::Begin ? SEEK_SET : origin == Origin::Current ? SEEK_CUR : SEEK_END;
   off_t r = ::lseek(fd_, static_cast<off_t>(offset), whence);
