@@ -14,6 +14,7 @@
 #include "platform/large_file.h"
 #include "platform/notify.h"
 #include "platform/process_lock.h"
+#include "platform/scratch_file.h"
 #include "platform/settings.h"
 #include "platform/text.h"
 #include "support/temp_folder.h"
@@ -106,6 +107,29 @@ TEST(Win32Files, LargeFilePastFourGibibytes) {
   f.Seek(-1, LargeFile::Origin::End);
   EXPECT_EQ(f.Read(back, 5), 1u);  // short only at the end
   EXPECT_THROW(f.Write("x", 1), FileError);  // opened for reading
+  // At an offset, the position stays where it was.
+  f.Seek(2);
+  EXPECT_EQ(f.ReadAt((4ull << 30) + 10, back, 3), 3u);
+  EXPECT_EQ(std::string(back, 3), "abc");
+  EXPECT_EQ(f.Seek(0, LargeFile::Origin::Current), 2u);
+}
+
+TEST(Win32Files, ScratchFileHasNoNameLeftAndGoesWithItsHandle) {
+  TempFolder dir;
+  const char* old = std::getenv("TMP");
+  const std::string saved = old ? old : "";
+  _putenv_s("TMP", dir.Path().c_str());
+  {
+    ScratchFile f;
+    ASSERT_TRUE(f.Open());
+    ASSERT_TRUE(f.WriteAt(5ull << 30, "sums", 4));
+    char back[4] = {};
+    ASSERT_TRUE(f.ReadAt(5ull << 30, back, 4));
+    EXPECT_EQ(std::string(back, 4), "sums");
+    EXPECT_FALSE(f.ReadAt((5ull << 30) + 2, back, 4));
+  }
+  _putenv_s("TMP", saved.c_str());
+  EXPECT_TRUE(ListDirectory(dir.Path()).empty());
 }
 
 TEST(Win32Files, OpenModesLocksAndErrors) {

@@ -81,5 +81,22 @@ TEST(Win32WakeSignal, LastsItsScaledLengthWhenNothingHappens) {
   }
 }
 
+// At scale 0 a wait for an event sleeps on the signal until it is told.
+TEST(Win32WakeSignal, WaitUntilAtZeroScaleEndsAtTheNotify) {
+  TimeScale scale("0");
+  WakeSignal signal;
+  std::atomic<bool> done{false};
+  std::thread other([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    done = true;
+    signal.Notify();
+  });
+  const auto start = Clock::now();
+  signal.WaitUntil(50, [&] { return done.load(); });
+  other.join();
+  EXPECT_TRUE(done.load());
+  EXPECT_LT(MsSince(start), 10000.0);
+}
+
 }  // namespace
 }  // namespace dorvik::platform

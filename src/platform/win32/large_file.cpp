@@ -136,6 +136,23 @@ void LargeFile::Write(const void* buffer, size_t length) {
   }
 }
 
+// A synchronous handle moves its file pointer even for a transfer at an
+// explicit offset, so the position is put back by hand.
+size_t LargeFile::ReadAt(uint64_t offset, void* buffer, size_t length) {
+  const uint64_t position = Seek(0, Origin::Current);
+  Seek(static_cast<int64_t>(offset));
+  const size_t done = Read(buffer, length);
+  Seek(static_cast<int64_t>(position));
+  return done;
+}
+
+void LargeFile::WriteAt(uint64_t offset, const void* buffer, size_t length) {
+  const uint64_t position = Seek(0, Origin::Current);
+  Seek(static_cast<int64_t>(offset));
+  Write(buffer, length);
+  Seek(static_cast<int64_t>(position));
+}
+
 uint64_t LargeFile::Seek(int64_t offset, Origin origin) {
   const DWORD method = origin == Origin::Begin ? FILE_BEGIN : origin == Origin::Current ? FILE_CURRENT : FILE_END;
   LARGE_INTEGER to{}, at{};
