@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/files.h"
+
 namespace dorvik {
 
 void TrackDigest::Begin(const Recorder* drive, uint32_t start) {
@@ -25,11 +27,10 @@ void TrackDigest::Add(const uint64_t* sums, uint32_t count) {
 }
 
 void TrackDigest::Spill() {
-  if (!file_.IsOpen() && !file_.Open()) {
-    fileFailed_ = true;
-    return;
-  }
-  if (!file_.WriteAt(uint64_t{inFile_} * sizeof(uint64_t), held_.data(), held_.size() * sizeof(uint64_t))) {
+  try {
+    if (!file_.IsOpen()) file_.OpenScratch(platform::TempDirectory());
+    file_.WriteAt(uint64_t{inFile_} * sizeof(uint64_t), held_.data(), held_.size() * sizeof(uint64_t));
+  } catch (const platform::FileError&) {
     fileFailed_ = true;  // what is held stays; the file's part is still whole
     return;
   }
@@ -48,7 +49,12 @@ bool TrackDigest::Sums(uint32_t index, uint32_t count, uint64_t* out) const {
   if (!recording_ || index > record_.sectors || count > record_.sectors - index) return false;
   if (index < inFile_) {
     const uint32_t fromFile = std::min(count, inFile_ - index);
-    if (!file_.ReadAt(uint64_t{index} * sizeof(uint64_t), out, size_t{fromFile} * sizeof(uint64_t))) return false;
+    const size_t bytes = size_t{fromFile} * sizeof(uint64_t);
+    try {
+      if (file_.ReadAt(uint64_t{index} * sizeof(uint64_t), out, bytes) != bytes) return false;
+    } catch (const platform::FileError&) {
+      return false;
+    }
     index += fromFile;
     count -= fromFile;
     out += fromFile;

@@ -4,7 +4,8 @@
 // back and compared later (a drive may take a write and record it wrong).
 //
 // A DVD's track holds millions of sectors, so the sums do not stay in
-// memory: all but the latest few thousand go to a scratch file, and a burn
+// memory: all but the latest few thousand go to a scratch file (a file
+// without a name in the temporary folder), and a burn
 // needs the same memory whatever the track's size. Without a scratch file
 // they stay in memory. The writer thread adds, a host's thread reads: both
 // under the mutex.
@@ -13,7 +14,7 @@
 #include <optional>
 #include <vector>
 
-#include "platform/scratch_file.h"
+#include "platform/large_file.h"
 
 namespace dorvik {
 
@@ -48,7 +49,7 @@ class TrackDigest {
   mutable std::mutex mutex_;
   Record record_;
   bool recording_ = false;
-  platform::ScratchFile file_;
+  mutable platform::LargeFile file_;  // reading moves nothing a caller sees
   bool fileFailed_ = false;  // from now on everything stays in memory
   uint32_t inFile_ = 0;      // the first sums, in the file
   std::vector<uint64_t> held_;  // the sums after them

@@ -55,6 +55,11 @@ class LargeFile {
   LargeFile& operator=(LargeFile&& other) noexcept;
 
   void Open(const std::string& path, Mode mode);
+  // Makes a new, empty, read-write file without a name in folder, for data
+  // this process needs again later but should not keep in memory. Nobody
+  // else can open it, and it goes away when it is closed or the process
+  // ends, however it ends: nothing is left behind in the folder.
+  void OpenScratch(const std::string& folder);
   void Close();
   bool IsOpen() const { return fd_ >= 0; }
   const std::string& Path() const { return path_; }

@@ -7,7 +7,6 @@
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/large_file.h"
-#include "platform/scratch_file.h"
 #include "platform/settings.h"
 #include "platform/sleep.h"
 #include "platform/text.h"
@@ -93,32 +92,23 @@ TEST(Files, TemporaryDirectoryEndsWithSeparator) {
   EXPECT_EQ(TempDirectory(), "");
 }
 
-TEST(ScratchFile, HoldsWhatWasWrittenPastFourGiBAndLeavesNoNameBehind) {
+TEST(LargeFile, AScratchFileHasNoNameAndStartsEmpty) {
   test::TempFolder dir;
-  ScopedEnv tmp("TMPDIR", dir.Path().c_str());
-  ScratchFile f;
-  ASSERT_TRUE(f.Open());
+  LargeFile f;
+  f.OpenScratch(dir.Path());
   const uint64_t far = 5ull << 30;
-  const char text[] = "sums";
-  ASSERT_TRUE(f.WriteAt(0, text, 4));
-  ASSERT_TRUE(f.WriteAt(far, text, 4));
+  f.WriteAt(0, "sums", 4);
+  f.WriteAt(far, "sums", 4);
   char back[4] = {};
-  ASSERT_TRUE(f.ReadAt(far, back, 4));
+  EXPECT_EQ(f.ReadAt(far, back, 4), 4u);
   EXPECT_EQ(std::string(back, 4), "sums");
-  EXPECT_FALSE(f.ReadAt(far + 2, back, 4)) << "a read past the end is short";
   EXPECT_TRUE(ListDirectory(dir.Path()).empty());
-  // A second Open starts empty.
-  ASSERT_TRUE(f.Open());
-  EXPECT_FALSE(f.ReadAt(0, back, 1));
-  f.Close();
-  EXPECT_FALSE(f.WriteAt(0, text, 4));
-}
-
-TEST(ScratchFile, NoTemporaryFolderNoFile) {
-  test::TempFolder dir;
-  ScopedEnv tmp("TMPDIR", (dir / "not-there").c_str());
-  ScratchFile f;
-  EXPECT_FALSE(f.Open());
+  f.OpenScratch(dir.Path() + "/");
+  EXPECT_EQ(f.Length(), 0u);
+  EXPECT_TRUE(ListDirectory(dir.Path()).empty());
+  // No folder, no file: never one in the current folder instead.
+  EXPECT_THROW(f.OpenScratch(""), FileError);
+  EXPECT_THROW(f.OpenScratch(dir / "not-there"), FileError);
   EXPECT_FALSE(f.IsOpen());
 }
 

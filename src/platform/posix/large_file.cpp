@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 
@@ -90,6 +91,23 @@ void LargeFile::OpenAt(int dirFd, const std::string& name, const std::string& sh
     errno = refused;
     Fail("cannot open");
   }
+}
+
+void LargeFile::OpenScratch(const std::string& folder) {
+  Close();
+  path_ = folder;
+  if (folder.empty()) {  // never the current folder by default
+    errno = ENOENT;
+    Fail("cannot make a scratch file in");
+  }
+  // O_TMPFILE never gives the file a name; where the file system cannot do
+  // that, the name mkostemp makes is taken away again at once.
+  fd_ = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd_ >= 0) return;
+  std::string name = folder + (folder.back() == '/' ? "" : "/") + "dorvik-scratch-XXXXXX";
+  fd_ = ::mkostemp(name.data(), O_CLOEXEC);
+  if (fd_ < 0) Fail("cannot make a scratch file in");
+  ::unlink(name.c_str());
 }
 
 void LargeFile::Close() {

@@ -107,6 +107,28 @@ void LargeFile::OpenAt(int /*dirFd*/, const std::string& name, const std::string
   fd_ = reinterpret_cast<intptr_t>(h);
 }
 
+void LargeFile::OpenScratch(const std::string& folder) {
+  Close();
+  path_ = folder;
+  if (folder.empty()) {  // never the current folder by default
+    ::SetLastError(ERROR_PATH_NOT_FOUND);
+    Fail("cannot make a scratch file in");
+  }
+  char name[MAX_PATH + 1] = {};
+  if (::GetTempFileNameA(folder.c_str(), "dvk", 0, name) == 0) Fail("cannot make a scratch file in");
+  // Nobody may open it beside us, and the system deletes it with the last
+  // handle, also when the process ends without closing it.
+  HANDLE h = ::CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    const DWORD error = ::GetLastError();
+    ::DeleteFileA(name);
+    ::SetLastError(error);
+    Fail("cannot make a scratch file in");
+  }
+  fd_ = reinterpret_cast<intptr_t>(h);
+}
+
 void LargeFile::Close() {
   if (fd_ != -1) ::CloseHandle(AsHandle(fd_));
   fd_ = -1;
