@@ -13,37 +13,14 @@
 #include "collection/previous_session_descriptor.h"
 #include "support/library_fixture.h"
 #include "support/pipe_guard.h"
+#include "iso_image.h"
 
 namespace dorvik::test {
 namespace {
 
-struct HandWorkspace {
-  TempFolder root, sources;
-  // Creates the folder (and its parents) under the root; "" is the root.
-  std::string Folder(const std::string& relative) {
-    const std::string path = relative.empty() ? root.Path() : root / relative;
-    std::filesystem::create_directories(path);
-    return path;
-  }
-  void Record(const std::string& folder, const std::string& source, const std::string& name) {
-    ASSERT_TRUE(AppendCatalogueRecord(Folder(folder) + "/file.ls", {source, name}));
-  }
-  std::string Source(const std::string& name, const std::string& content) {
-    std::ofstream(sources / name, std::ios::binary) << content;
-    return sources / name;
-  }
-  // A layout file with the label and an empty entry list.
-  std::string Layout(const std::string& label = "") const {
-    std::vector<uint8_t> header = EncodeLayoutHeader(label);
-    header.resize(header.size() + 4, 0);
-    std::ofstream(sources / "layout.bcd", std::ios::binary).write(reinterpret_cast<const char*>(header.data()), header.size());
-    return sources / "layout.bcd";
-  }
-};
-
 // Composes and reads every sector of the padded track.
 struct ComposedImage {
-  ComposedImage(const HandWorkspace& workspace, uint32_t start = 0, const std::string& label = "") : start(start) {
+  ComposedImage(const Workspace& workspace, uint32_t start = 0, const std::string& label = "") : start(start) {
     ok = composer.Compose(workspace.Layout(label), 1, 1, workspace.root.Path(), start);
     bytes.assign(ok ? composer.PaddedSize() * 2048ull : 0, 0);
     for (size_t at = 0; at < bytes.size(); at += 2048) composer.ReadNextSector(bytes.data() + at, 2048);
@@ -57,20 +34,12 @@ struct ComposedImage {
   std::vector<uint8_t> bytes;  // the track, from its first sector
 };
 
-uint32_t Le32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t{p[3]} << 24); }
-
 // New file data starts right after the Joliet M path table, the last piece
 // of metadata, as the supplementary descriptor places and sizes it.
 uint32_t FirstFileSector(const uint8_t* svd) {
-  const uint32_t mTable = uint32_t{svd[148]} << 24 | svd[149] << 16 | svd[150] << 8 | svd[151];
-  return mTable + Le32(svd + 132) / 2048;
+  return Be32(svd + 148) + Le32(svd + 132) / 2048;
 }
 uint32_t ComposedImage::FirstFileSector() const { return dorvik::test::FirstFileSector(Sector(start + 17)); }
-uint32_t Both32(const uint8_t* p) {
-  const uint32_t be = (uint32_t{p[4]} << 24) | (p[5] << 16) | (p[6] << 8) | p[7];
-  EXPECT_EQ(Le32(p), be) << "both-endian halves differ";
-  return Le32(p);
-}
 
 struct ParsedRecord {
   uint32_t offset = 0, length = 0, extent = 0, dataLength = 0, flags = 0;  // offset within the directory
@@ -130,14 +99,14 @@ std::vector<PathTableRecord> ReadPathTable(const uint8_t* p, bool bigEndian) {
   for (uint32_t at = 0; at < 2048 && p[at] != 0; at += 8 + p[at] + p[at] % 2) {
     const uint8_t* e = p + at + 2;
     out.push_back({std::string(reinterpret_cast<const char*>(p + at + 8), p[at]),
-                   bigEndian ? (uint32_t{e[0]} << 24 | e[1] << 16 | e[2] << 8 | e[3]) : Le32(e),
+                   bigEndian ? Be32(e) : Le32(e),
                    uint32_t(bigEndian ? (e[4] << 8 | e[5]) : (e[4] | e[5] << 8))});
   }
   return out;
 }
 
 TEST(ComposedLayout, PathTablesNumberDirectoriesLevelByLevel) {
-  HandWorkspace workspace;
+  Workspace workspace;
   workspace.Folder("A/C");
   workspace.Folder("B/D");
   workspace.Folder("B/LONGFOLDERNAME");
@@ -174,7 +143,7 @@ TEST(ComposedLayout, PathTablesNumberDirectoriesLevelByLevel) {
 }
 
 TEST(ComposedLayout, DirectoryOfManyEntriesSpansSectorsWithoutSplittingRecords) {
-  HandWorkspace workspace;
+  Workspace workspace;
   const std::string source = workspace.Source("one", "x");
   // Enough entries for both trees to outgrow the in-memory buffer as well.
   for (int i = 0; i < 400; ++i) workspace.Record("BIG", source, "entry-with-a-long-name-" + std::to_string(i) + ".txt");
@@ -202,7 +171,7 @@ TEST(ComposedLayout, DirectoryOfManyEntriesSpansSectorsWithoutSplittingRecords) 
 }
 
 TEST(ComposedLayout, PreviousSessionEntryKeepsItsExtentAndDateAndTakesNoSector) {
-  HandWorkspace workspace;
+  Workspace workspace;
   const uint8_t date[7] = {106, 5, 17, 10, 20, 30, 32}, shortDate[7] = {106, 5, 17, 10, 20, 0, 32};
   workspace.Record("OLD", MakeFileDescriptor("A.TXT", date, 5000, 300), "A.TXT");
   workspace.Record("OLD", MakeFileDescriptor("B.TXT", shortDate, 10, 310), "B.TXT");
@@ -226,7 +195,7 @@ TEST(ComposedLayout, PreviousSessionEntryKeepsItsExtentAndDateAndTakesNoSector) 
 
 TEST(ImageStream, UnreadableFileIsReportedAndLaterFilesKeepTheirExtents) {
   std::vector<std::string> reported;
-  HandWorkspace workspace;
+  Workspace workspace;
   const std::string gone = workspace.Source("gone", std::string(5000, 'g'));
   const std::string shrinks = workspace.Source("shrinks", std::string(4096, 's'));
   const std::string last = workspace.Source("last", "LAST");
@@ -249,7 +218,7 @@ TEST(ImageStream, UnreadableFileIsReportedAndLaterFilesKeepTheirExtents) {
 // Whatever does not reach the disc reaches the host instead: one message
 // per file, in walk order, with the path it was added from.
 TEST(ComposedLayout, FilesLeftOutAreToldAndFoldersWithoutJolietNamesStay) {
-  HandWorkspace workspace;
+  Workspace workspace;
   const std::string huge = workspace.Source("huge", "");
   std::filesystem::resize_file(huge, uint64_t{1} << 32);  // sparse: 4 GiB, as a folder walk may find it
   const std::string missing = workspace.root / "missing", emoji = workspace.Source("e", "emoji"),
@@ -298,7 +267,7 @@ TEST(ComposedLayout, FilesLeftOutAreToldAndFoldersWithoutJolietNamesStay) {
 // A catalogued file replaced by a pipe (or a device) is never waited for,
 // neither while composing nor while streaming.
 TEST(ComposedLayout, SourcesThatAreNoRegularFilesAreToldNotWaitedFor) {
-  HandWorkspace workspace;
+  Workspace workspace;
   PipeGuard early(workspace.sources / "early");
   ASSERT_TRUE(early.Made());
   const std::string late = workspace.Source("late", std::string(3000, 'l'));
@@ -335,7 +304,7 @@ TEST(EmptyImage, DescriptorsRootsAndPathTablesByteForByte) {
     FixedClock() { ::setenv("SOURCE_DATE_EPOCH", "1173085447", 1); }
     ~FixedClock() { ::unsetenv("SOURCE_DATE_EPOCH"); }
   } clock;
-  HandWorkspace workspace;
+  Workspace workspace;
   ComposedImage image(workspace, 0, "MY DISC");
   ASSERT_TRUE(image.ok);
   EXPECT_EQ(608u, image.composer.PaddedSize());
