@@ -13,6 +13,9 @@ struct LocalTime {
 // "Now", or SOURCE_DATE_EPOCH when that is set, so identical inputs give
 // byte-identical images (the reproducible-builds convention).
 std::time_t Now();
+// SOURCE_DATE_EPOCH when it is set to a time (decimal seconds, not
+// negative); anything else counts as not set.
+bool SourceDateEpoch(std::time_t* epoch);
 // A file's modification time as an image records it. With SOURCE_DATE_EPOCH
 // set, a later time is taken as SOURCE_DATE_EPOCH (the reproducible-builds
 // clamp): files a fresh checkout touched, or that were written just now

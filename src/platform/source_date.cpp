@@ -1,4 +1,4 @@
-// The reproducible-builds clamp, the same on every platform: only the
+// The reproducible-builds clock, the same on every platform: only the
 // environment variable is read, as build tools everywhere set it.
 #include <cstdlib>
 
@@ -6,14 +6,25 @@
 
 namespace dorvik::platform {
 
-std::time_t ClampToSourceDate(std::time_t modified) {
+bool SourceDateEpoch(std::time_t* epoch) {
   const char* s = std::getenv("SOURCE_DATE_EPOCH");
-  if (!s || !*s) return modified;
+  if (!s || !*s) return false;
   char* end = nullptr;
-  const long long epoch = std::strtoll(s, &end, 10);
-  // A setting that is no time is ignored, as Now() ignores it.
-  if (*end != '\0' || epoch < 0) return modified;
-  return modified > static_cast<std::time_t>(epoch) ? static_cast<std::time_t>(epoch) : modified;
+  const long long v = std::strtoll(s, &end, 10);
+  if (*end != '\0' || v < 0) return false;
+  *epoch = static_cast<std::time_t>(v);
+  return true;
+}
+
+std::time_t Now() {
+  std::time_t t;
+  return SourceDateEpoch(&t) ? t : std::time(nullptr);
+}
+
+std::time_t ClampToSourceDate(std::time_t modified) {
+  std::time_t epoch;
+  if (!SourceDateEpoch(&epoch)) return modified;
+  return modified > epoch ? epoch : modified;
 }
 
 }  // namespace dorvik::platform

@@ -1,37 +1,13 @@
 #include "platform/clock.h"
 
-#include <cstdlib>
 #include <ctime>
 
 namespace dorvik::platform {
 
-namespace {
-bool SourceDateEpoch(std::time_t& out) {
-  const char* s = std::getenv("SOURCE_DATE_EPOCH");
-  if (!s || !*s) return false;
-  char* end = nullptr;
-  long long v = std::strtoll(s, &end, 10);
-  if (*end != '\0' || v < 0) return false;
-  out = static_cast<std::time_t>(v);
-  return true;
-}
-
-bool ReproducibleClock() {
-  std::time_t t;
-  return SourceDateEpoch(t);
-}
-}  // namespace
-
-std::time_t Now() {
-  std::time_t t;
-  if (SourceDateEpoch(t)) return t;
-  return std::time(nullptr);
-}
-
 LocalTime ToLocal(std::time_t t) {
   std::tm tm{};
   LocalTime out;
-  if (ReproducibleClock()) {
+  if (std::time_t fixed; SourceDateEpoch(&fixed)) {
     gmtime_r(&t, &tm);
   } else {
     localtime_r(&t, &tm);

@@ -1,33 +1,13 @@
 #include "platform/clock.h"
 
-#include <cstdlib>
 #include <ctime>
 
 namespace dorvik::platform {
 
-namespace {
-bool SourceDateEpoch(std::time_t& out) {
-  const char* s = std::getenv("SOURCE_DATE_EPOCH");
-  if (!s || !*s) return false;
-  char* end = nullptr;
-  long long v = std::strtoll(s, &end, 10);
-  if (*end != '\0' || v < 0) return false;
-  out = static_cast<std::time_t>(v);
-  return true;
-}
-}  // namespace
-
-std::time_t Now() {
-  std::time_t t;
-  if (SourceDateEpoch(t)) return t;
-  return std::time(nullptr);
-}
-
 LocalTime ToLocal(std::time_t t) {
   std::tm tm{};
   LocalTime out;
-  std::time_t fixed;
-  if (SourceDateEpoch(fixed)) {
+  if (std::time_t fixed; SourceDateEpoch(&fixed)) {
     if (gmtime_s(&tm, &t) != 0) return out;
   } else {
     if (localtime_s(&tm, &t) != 0) return out;
