@@ -35,8 +35,14 @@ void OnMessage(void*, uint32_t, uint32_t, uint32_t wParam, const char* path) {
   if (!l.told.insert(path).second) return;
   ++l.leftOut;
   // On a terminal the progress line is cleared first; it is drawn again at its next update.
-  std::fprintf(stderr, "%sdorvik %s: %s cannot be read; it will not be on the disc whole\n",
-               ::isatty(::fileno(stderr)) == 1 ? "\r\x1b[K" : "", l.command, path);
+  const char* clear = ::isatty(::fileno(stderr)) == 1 ? "\r\x1b[K" : "";
+  // A disc path (it begins with a backslash) names an entry of the disc's
+  // earlier session; a source path, a file of the collection.
+  if (path[0] == '\\')
+    std::fprintf(stderr, "%sdorvik %s: %s on the disc cannot be carried into the new session; only the earlier session shows it\n",
+                 clear, l.command, path);
+  else
+    std::fprintf(stderr, "%sdorvik %s: %s cannot be read; it will not be on the disc whole\n", clear, l.command, path);
 }
 
 }  // namespace

@@ -67,7 +67,11 @@ extern "C" {
 #define DORVIK_E_TRACK_PREPARE (-701)   /* the drive refused the write preparation of a track */
 #define DORVIK_E_MEDIUM_UNSUPPORTED (-702) /* the loaded medium is not one the library writes */
 
-/* Window message the library sends about a collection file it cannot open. */
+/* Window message (wParam) the library sends about a collection file it
+ * cannot open or leaves off the disc (lParam: its path), and, when a session
+ * is appended to a CD, about an entry of the disc's last session that the
+ * new session cannot carry over (lParam: its disc path, "\folder\file";
+ * the folder's path when the damaged entry has no readable name). */
 #define DORVIK_NOTIFY_UNREADABLE_FILE 600
 
 /* MMC profile numbers, as Vuz_GetDiscInfo reports the loaded medium. */

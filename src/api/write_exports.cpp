@@ -46,8 +46,13 @@ int32_t RunJob(dorvik::WriteJob job, const std::optional<SessionChoices>& choice
     const uint32_t profile = drive->CurrentProfile();
     if (profile == dorvik::kProfileCdR || profile == dorvik::kProfileCdRw) {
       // The files of the disc's last session join the collection before the
-      // job lays it out, so the new session lists them where they stand.
-      if (lib.state.currentDeviceId.load() != 0) dorvik::ImportPreviousSession(*drive, *lib.collection, job.addPlaylist);
+      // job lays it out, so the new session lists them where they stand. An
+      // old entry that cannot be carried over is told to the host as a file
+      // the new session will not show, by its disc path.
+      if (lib.state.currentDeviceId.load() != 0)
+        dorvik::ImportPreviousSession(*drive, *lib.collection, job.addPlaylist, [&lib](const std::string& discPath) {
+          dorvik::NotifyUnreadableFileThrough(lib.state, discPath.c_str());
+        });
     } else {
       lib.state.leaveSessionOpen = false;  // only a CD keeps a session open for another
     }

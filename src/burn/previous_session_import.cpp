@@ -25,7 +25,7 @@ SessionImporter::SessionImporter(FileCollection& collection, bool passOn)
     : collection_(collection), passOn_(passOn ? 1 : 0) {}
 
 SessionImportReport SessionImporter::ImportFromTrack(Drive& drive, uint32_t start, uint32_t size,
-                                                     uint32_t dataMode) {
+                                                     uint32_t dataMode, const iso::SessionLeftOutSink& leftOut) {
   dataMode_ = dataMode;
   SessionImportReport report;
   report.start = start;
@@ -41,7 +41,7 @@ SessionImportReport SessionImporter::ImportFromTrack(Drive& drive, uint32_t star
   HostEntryShadow shadow(collection_.GetWorkspacePath());
   report.walk = iso::WalkSession(reader, where, [&](const std::string& descriptor, const std::string& folder) {
     if (!shadow.Hides(descriptor, folder)) collection_.AddFiles(descriptor, folder, passOn_ != 0);
-  });
+  }, leftOut);
   report.hidden = shadow.Hidden();
   joliet_ = report.walk.joliet ? 1 : 0;
   report.outcome = report.walk.result == iso::SessionWalkResult::Imported ? SessionImportOutcome::Imported
@@ -49,7 +49,8 @@ SessionImportReport SessionImporter::ImportFromTrack(Drive& drive, uint32_t star
   return report;
 }
 
-SessionImportReport ImportPreviousSession(Drive& drive, FileCollection& collection, bool passOn) {
+SessionImportReport ImportPreviousSession(Drive& drive, FileCollection& collection, bool passOn,
+                                          const iso::SessionLeftOutSink& leftOut) {
   uint8_t info[kDiscInformationLength];
   if (drive.ReadDiscInformation(info) != 0) return Stop(SessionImportOutcome::NoDiscInformation);
   const uint8_t status = info[2] & 0x03;
@@ -73,7 +74,7 @@ SessionImportReport ImportPreviousSession(Drive& drive, FileCollection& collecti
   const uint32_t dataMode = record[6] & 0x0F;
 
   SessionImporter importer(collection, passOn);
-  return importer.ImportFromTrack(drive, start, size, dataMode);
+  return importer.ImportFromTrack(drive, start, size, dataMode, leftOut);
 }
 
 }  // namespace dorvik

@@ -41,8 +41,10 @@ class SessionImporter {
   virtual ~SessionImporter() = default;
 
   // start and size: the track's first sector and length (0: not known);
-  // dataMode: the track's data mode (1 Mode 1, 2 Mode 2).
-  SessionImportReport ImportFromTrack(Drive& drive, uint32_t start, uint32_t size, uint32_t dataMode);
+  // dataMode: the track's data mode (1 Mode 1, 2 Mode 2). Each old entry
+  // the walk leaves out is told to leftOut, by its disc path.
+  SessionImportReport ImportFromTrack(Drive& drive, uint32_t start, uint32_t size, uint32_t dataMode,
+                                      const iso::SessionLeftOutSink& leftOut = {});
 
  private:
   FileCollection& collection_;
@@ -53,6 +55,7 @@ class SessionImporter {
 
 // Finds the disc's last data track and imports its tree. Call it only for a
 // CD-R or CD-RW; it checks again and imports nothing otherwise.
-SessionImportReport ImportPreviousSession(Drive& drive, FileCollection& collection, bool passOn);
+SessionImportReport ImportPreviousSession(Drive& drive, FileCollection& collection, bool passOn,
+                                          const iso::SessionLeftOutSink& leftOut = {});
 
 }  // namespace dorvik

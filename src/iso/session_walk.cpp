@@ -72,8 +72,8 @@ uint64_t SectorsSpanned(uint64_t length) { return (length + kUserDataSize - 1) /
 class Walker {
  public:
   Walker(SectorReader& reader, const SessionLocation& where, bool joliet, const SessionEntrySink& add,
-         SessionWalkReport& report)
-      : reader_(reader), where_(where), joliet_(joliet), add_(add), report_(report) {}
+         const SessionLeftOutSink& leftOut, SessionWalkReport& report)
+      : reader_(reader), where_(where), joliet_(joliet), add_(add), leftOut_(leftOut), report_(report) {}
 
   // Opens the root; false when it is not a readable directory inside the track.
   bool OpenRoot(const Root& root) {
@@ -103,7 +103,7 @@ class Walker {
       if (f.position + length > f.end || length < kSmallestRecord || kRecordHead + record[32] > length) {
         // Records never cross a sector, and after a damaged length nothing
         // else in this sector can be found again.
-        ++report_.skipped;
+        LeaveOut(f.path);
         f.position = f.end;
         continue;
       }
@@ -113,6 +113,21 @@ class Walker {
   }
 
  private:
+  struct Frame;
+
+  // Counts an entry left out and tells whoever listens where it was.
+  void LeaveOut(const std::string& discPath) {
+    ++report_.skipped;
+    if (leftOut_) leftOut_(discPath);
+  }
+  // The disc path of the record's entry, or the folder's when its name
+  // cannot be read.
+  std::string PathOf(const Frame& f, const uint8_t* record) const {
+    const auto name = ImportedName(record + kRecordHead, record[32], joliet_, (record[25] & kDirectoryBit) != 0);
+    if (!name) return f.path;
+    return f.path + *name + ((record[25] & kDirectoryBit) ? "\\" : "");
+  }
+
   struct Frame {
     std::string path;  // the disc folder: "\" or "\A\B\"
     uint32_t extent = 0;
@@ -176,7 +191,7 @@ class Walker {
     if (f.index + 1 >= f.sectors) return false;
     ++f.index;
     if (Read(f, f.extent + f.index)) return true;
-    ++report_.skipped;  // the rest of this directory cannot be read
+    LeaveOut(f.path);  // the rest of this directory cannot be read
     return false;
   }
 
@@ -189,22 +204,26 @@ class Walker {
     // A file kept in several extents cannot be one descriptor: all its
     // records are left out.
     if (f.inMultiExtentFile || (flags & kMultiExtentBit)) {
-      if (!f.inMultiExtentFile) ++report_.skipped;
+      if (!f.inMultiExtentFile) LeaveOut(PathOf(f, record));
       f.inMultiExtentFile = (flags & kMultiExtentBit) != 0;
       return;
     }
     const bool directory = (flags & kDirectoryBit) != 0;
     // Associated files belong to another entry of the same name; interleaved
     // data cannot be described by one extent.
-    if ((flags & kAssociatedBit) || record[26] || record[27]) {
-      ++report_.skipped;
+    if (flags & kAssociatedBit) {
+      ++report_.skipped;  // not a file of its own: nothing for the host to miss
+      return;
+    }
+    if (record[26] || record[27]) {
+      LeaveOut(PathOf(f, record));
       return;
     }
     const uint64_t extent = uint64_t{GetLe32(record + 2)} + record[1];
     const uint32_t length = GetLe32(record + 10);
     auto name = ImportedName(identifier, identifierLength, joliet_, directory);
     if (!name || extent > INT32_MAX || length > INT32_MAX || !Inside(extent, length)) {
-      ++report_.skipped;
+      LeaveOut(PathOf(f, record));
       return;
     }
     if (directory) Folder(f, std::move(*name), static_cast<uint32_t>(extent), length);
@@ -224,7 +243,7 @@ class Walker {
 
   void Folder(Frame& f, std::string name, uint32_t extent, uint32_t length) {
     if (stack_.size() > kImportDepthLimit || (length > 0 && Walked(extent, length))) {
-      ++report_.skipped;
+      LeaveOut(f.path + name + "\\");
       return;
     }
     std::string descriptor = MakeFolderDescriptor(name);
@@ -235,7 +254,7 @@ class Walker {
     }
     std::string path = f.path + name + "\\";
     if (path.size() > kImportPathLimit) {
-      ++report_.skipped;
+      LeaveOut(path);
       return;
     }
     add_(descriptor, f.path);
@@ -246,7 +265,7 @@ class Walker {
     auto child = std::make_unique<Frame>();
     child->path = std::move(path);
     if (!Open(*child, extent, length, f.raw)) {
-      ++report_.skipped;  // the folder stays, empty
+      LeaveOut(child->path);  // the folder stays, empty
       return;
     }
     stack_.push_back(std::move(child));
@@ -256,6 +275,7 @@ class Walker {
   const SessionLocation where_;
   const bool joliet_;
   const SessionEntrySink& add_;
+  const SessionLeftOutSink& leftOut_;
   SessionWalkReport& report_;
   std::vector<std::unique_ptr<Frame>> stack_;
   std::map<uint64_t, uint64_t> walked_;  // first sector -> first sector past it
@@ -263,7 +283,8 @@ class Walker {
 
 }  // namespace
 
-SessionWalkReport WalkSession(SectorReader& reader, const SessionLocation& where, const SessionEntrySink& add) {
+SessionWalkReport WalkSession(SectorReader& reader, const SessionLocation& where, const SessionEntrySink& add,
+                              const SessionLeftOutSink& leftOut) {
   SessionWalkReport report;
   const Descriptors found = FindDescriptors(reader, where.start);
   if (!found.joliet && !found.primary) return report;
@@ -272,7 +293,7 @@ SessionWalkReport WalkSession(SectorReader& reader, const SessionLocation& where
   for (const bool joliet : {true, false}) {
     const auto& root = joliet ? found.joliet : found.primary;
     if (!root) continue;
-    Walker walker(reader, where, joliet, add, report);
+    Walker walker(reader, where, joliet, add, leftOut, report);
     if (!walker.OpenRoot(*root)) continue;
     report.result = SessionWalkResult::Imported;
     report.joliet = joliet;

@@ -53,7 +53,12 @@ struct SessionWalkReport {
 // disc folder it belongs in ("\" or "\A\B\"). A folder comes before what it
 // holds, in the order of a depth-first walk.
 using SessionEntrySink = std::function<void(const std::string& descriptor, const std::string& discFolder)>;
+// Told of each entry left out, so the host can be: its disc path ("\A\f.txt",
+// folders "\A\B\"), or the folder's path when the entry has no name that
+// can be read (a damaged record, a directory sector that cannot be read).
+using SessionLeftOutSink = std::function<void(const std::string& discPath)>;
 
-SessionWalkReport WalkSession(SectorReader& reader, const SessionLocation& where, const SessionEntrySink& add);
+SessionWalkReport WalkSession(SectorReader& reader, const SessionLocation& where, const SessionEntrySink& add,
+                              const SessionLeftOutSink& leftOut = {});
 
 }  // namespace dorvik::iso

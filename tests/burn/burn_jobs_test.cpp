@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -96,6 +97,53 @@ TEST(SessionChoices, AnAppendedSessionListsTheOldFilesWithTheNew) {
   EXPECT_EQ(b.DiscStatus(), 2);
   const std::string out = b.ExpectXorrisoExtractsTheTree(static_cast<uint32_t>(second));
   EXPECT_TRUE(ReadBytes(out + "/second.txt") == ReadBytes(b.Tmp() + "/new/second.txt"));
+}
+
+// An old entry the new session cannot carry over is told to the host, as a
+// file the disc will not show, by its disc path; the rest carry over.
+TEST(SessionChoices, AnOldEntryThatCannotBeCarriedOverIsToldToTheHost) {
+  Burner b("cd-r");
+  WriteFile(b.Tmp() + "/one/keep.txt", "carried over\n");
+  WriteFile(b.Tmp() + "/one/lost.txt", "its record will be damaged\n");
+  Vuz_AddFiles((b.Tmp() + "/one").c_str(), "\\", 0);
+  ASSERT_EQ(Vuz_WriteDataCDEx("FIRST", 0, 0, 1, 0), 1);
+  const int32_t second = b.NextWritableAddress();
+  // Interleave lost.txt's records (file unit size, byte 26): one extent can
+  // no longer describe it.
+  {
+    std::fstream disc(b.DiscPath(), std::ios::in | std::ios::out | std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(disc)), {});
+    int patched = 0;
+    for (const std::string& name : {std::string("lost.txt"), std::string("\0l\0o\0s\0t\0.\0t\0x\0t", 16)}) {
+      for (size_t at = bytes.find(name); at != std::string::npos; at = bytes.find(name, at + 1)) {
+        if (at < 33 || static_cast<uint8_t>(bytes[at - 1]) != name.size()) continue;
+        disc.seekp(static_cast<std::streamoff>(at - 33 + 26));
+        disc.put(1);
+        ++patched;
+      }
+    }
+    ASSERT_EQ(patched, 2) << "a record in each tree";
+  }
+  b.Restart();
+  ASSERT_EQ(Vuz_SetMessageHandle(1, 0x401), 1);
+  HostMessages messages;
+  WriteFile(b.Tmp() + "/two/new.txt", "the second session's own\n");
+  Vuz_AddFiles((b.Tmp() + "/two/new.txt").c_str(), "\\", 0);
+  ASSERT_EQ(Vuz_WriteDataCDEx("SECOND", 0, 0, 0, 0), 1);
+  const auto received = messages.Received();
+  ASSERT_EQ(received.size(), 1u);
+  EXPECT_EQ(received[0].wParam, 600u);
+  EXPECT_EQ(received[0].path, "\\one\\lost.txt");
+  DORVIK_REQUIRE_TOOL("xorriso");
+  const std::string out = b.Tmp() + "/extracted";
+  std::string log;
+  ASSERT_EQ(0, RunCommand("LC_ALL=C.UTF-8 xorriso -rom_toc_scan force -load sbsector " + std::to_string(second) +
+                              " -indev " + Quote(b.DiscPath()) + " -osirrox on -extract / " + Quote(out),
+                          &log))
+      << log;
+  EXPECT_TRUE(ReadBytes(out + "/one/keep.txt") == ReadBytes(b.Tmp() + "/one/keep.txt"));
+  EXPECT_FALSE(fs::exists(out + "/one/lost.txt"));
+  EXPECT_TRUE(fs::exists(out + "/new.txt"));
 }
 
 // Only a CD keeps a session open; the choice is remembered, so a DVD job
