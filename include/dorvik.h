@@ -221,7 +221,7 @@ typedef struct DorvikTrack {
  * tracks[0..capacity-1] and sets *count to the number of tracks the disc
  * has (which may be more than capacity; tracks may be NULL to ask only the
  * count). Returns 1, -8 without a device, -15 when the drive is not ready,
- * 0 when the drive gives no disc information. */
+ * -20 while a job writes to it, 0 when the drive gives no disc information. */
 DORVIK_API int32_t DORVIK_CALL Vuz_GetDiscTracks(DorvikTrack *tracks, int32_t capacity, int32_t *count);
 #endif /* the Linux extensions */
 

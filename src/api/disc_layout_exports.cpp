@@ -29,8 +29,11 @@ extern "C" {
 DORVIK_API int32_t Vuz_GetDiscTracks(DorvikTrack* tracks, int32_t capacity, int32_t* count) {
   return Guarded(DORVIK_E_NOT_READY, [&] {
     if (count) *count = 0;
-    auto* drive = Library::Get().CurrentRecorder();
-    if (!drive) return DORVIK_E_NO_DEVICE;
+    // Claimed like every export that talks to the drive: a job writing to
+    // it must be the only one sending it commands.
+    const dorvik::DeviceUse use(Library::Get());
+    if (!use) return use.Refusal();
+    auto* drive = use.Drive();
     if (drive->IsReady() != 0) return DORVIK_E_NOT_READY;
     dorvik::DiscLayout layout;
     if (dorvik::ReadDiscLayout(*drive, layout) != 0) return DORVIK_E_REFUSED;

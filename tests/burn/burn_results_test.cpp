@@ -165,10 +165,11 @@ TEST(BadInput, WhileAJobRunsOthersAreRefusedWithBusy) {
   Vuz_AddFiles("/proc/self/mem", "\\zz", 0);
   std::vector<int32_t> answers;
   HostMessages messages([&](const HostMessages::Message&) {
-    int32_t blank = 0, writable = 0, profile = 0;
+    int32_t blank = 0, writable = 0, profile = 0, tracks = 0;
     answers = {Vuz_WriteDataCD("SECOND", 0, 0), Vuz_WriteImageToCD("/x.iso", 0),
                Vuz_WriteDataCDEx("SECOND", 0, 0, 1, 1), Vuz_Unload(), Vuz_Load(), Vuz_EraseDisc(),
-               Vuz_GetDiscInfo(&blank, &writable, &profile), Vuz_IsDeviceReady()};
+               Vuz_GetDiscInfo(&blank, &writable, &profile), Vuz_IsDeviceReady(),
+               Vuz_GetDiscTracks(nullptr, 0, &tracks)};
     // The other drive is free.
     Vuz_SetDevice(2);
     answers.push_back(Vuz_GetDiscInfo(&blank, &writable, &profile));
@@ -177,7 +178,7 @@ TEST(BadInput, WhileAJobRunsOthersAreRefusedWithBusy) {
   });
   ASSERT_EQ(Vuz_SetMessageHandle(1, 0x401), 1);
   ASSERT_EQ(Vuz_WriteDataCDEx("FIRST", 0, 0, 0, 0), 1);
-  EXPECT_EQ(answers, (std::vector<int32_t>{-20, -20, -20, -20, -20, -20, -20, -20, 1, 0x12}));
+  EXPECT_EQ(answers, (std::vector<int32_t>{-20, -20, -20, -20, -20, -20, -20, -20, -20, 1, 0x12}));
   EXPECT_EQ(Vuz_IsDeviceReady(), 1) << "the job's own eject choice (off) held";
   EXPECT_EQ(b.DiscStatus(), 2);
 }
