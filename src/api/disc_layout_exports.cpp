@@ -4,6 +4,7 @@
 #include "api/library.h"
 #include "dorvik.h"
 #include "drive/disc_layout.h"
+#include "drive/drive.h"
 
 #if !defined(_WIN32)  // not one of DORVIK.DLL's exports
 
@@ -11,8 +12,6 @@ using dorvik::Guarded;
 using dorvik::Library;
 
 namespace {
-
-constexpr uint8_t kSessionComplete = 3;
 
 int32_t StateCode(dorvik::TrackState state) {
   switch (state) {
@@ -41,7 +40,7 @@ DORVIK_API int32_t Vuz_GetDiscTracks(DorvikTrack* tracks, int32_t capacity, int3
     for (size_t i = 0; tracks && i < layout.tracks.size() && static_cast<int64_t>(i) < capacity; ++i) {
       const auto& t = layout.tracks[i];
       // Sessions before the last are closed; the last one as the disc says.
-      const bool closed = t.session < layout.sessions || layout.lastSessionState == kSessionComplete;
+      const bool closed = t.session < layout.sessions || layout.lastSessionState == dorvik::kSessionStateComplete;
       tracks[i] = {static_cast<int32_t>(t.session), static_cast<int32_t>(t.number), static_cast<int32_t>(t.start),
                    static_cast<int32_t>(t.size),    StateCode(t.state),              t.data ? 1 : 0,
                    closed ? 1 : 0};

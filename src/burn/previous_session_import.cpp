@@ -8,11 +8,6 @@
 namespace dorvik {
 namespace {
 
-constexpr uint8_t kDiscStatusEmpty = 0;
-constexpr uint8_t kDiscStatusComplete = 2;
-constexpr uint8_t kSessionStateEmpty = 0;
-constexpr uint8_t kFirstDataTrackMode = 4;
-
 SessionImportReport Stop(SessionImportOutcome outcome) {
   SessionImportReport report;
   report.outcome = outcome;

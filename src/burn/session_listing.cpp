@@ -6,9 +6,6 @@
 namespace dorvik {
 namespace {
 
-constexpr uint8_t kDiscStatusEmpty = 0;
-constexpr uint8_t kSessionStateEmpty = 0;
-constexpr uint8_t kFirstDataTrackMode = 4;
 // How many tracks are looked at, going back from the newest session: enough
 // to pass an interrupted track or two, bounded on a disc of many tracks.
 constexpr uint32_t kTracksTried = 8;

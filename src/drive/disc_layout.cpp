@@ -5,7 +5,6 @@
 namespace dorvik {
 namespace {
 
-constexpr uint8_t kFirstDataTrackMode = 4;
 // Track numbers run to 99 on a CD and to a few thousand on DVD and BD;
 // an answer claiming more is not believed past this.
 constexpr uint32_t kTrackLimit = 0x3FFF;

@@ -20,6 +20,14 @@ inline constexpr uint32_t kInquiryLength = 96;
 inline constexpr uint32_t kModePageAnswerLength = 1024;
 inline constexpr uint32_t kDiscInformationLength = 546;
 inline constexpr uint32_t kTrackInformationLength = 36;
+// READ DISC INFORMATION byte 2: the disc's status (bits 0-1) and the state
+// of its last session (bits 2-3).
+inline constexpr uint8_t kDiscStatusEmpty = 0;
+inline constexpr uint8_t kDiscStatusComplete = 2;
+inline constexpr uint8_t kSessionStateEmpty = 0;
+inline constexpr uint8_t kSessionStateComplete = 3;
+// READ TRACK INFORMATION byte 5, low nibble: track modes from 4 up are data.
+inline constexpr uint8_t kFirstDataTrackMode = 4;
 inline constexpr uint32_t kTocAnswerLength = 2048;
 inline constexpr uint32_t kUserSectorLength = 2048;
 inline constexpr uint32_t kRawSectorLength = 2352;
