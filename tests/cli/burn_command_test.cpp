@@ -9,6 +9,7 @@
 
 #include "cli/cli_process.h"
 #include "support/library_fixture.h"
+#include "support/tree_files.h"
 
 namespace {
 
@@ -17,8 +18,8 @@ using dorvik::test::CliResult;
 using dorvik::test::JsonQuery;
 using dorvik::test::RunCommand;
 using dorvik::test::TempFolder;
+using dorvik::test::tree_files::WriteFile;
 
-void WriteFile(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 // A file of size bytes whose every 2048-byte sector differs from the others.
 void WriteSectors(const std::string& path, size_t size) {

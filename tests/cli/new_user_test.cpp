@@ -10,6 +10,7 @@
 
 #include "cli/cli_process.h"
 #include "support/library_fixture.h"
+#include "support/tree_files.h"
 
 namespace {
 
@@ -18,8 +19,8 @@ using dorvik::test::CliResult;
 using dorvik::test::JsonQuery;
 using dorvik::test::RunCommand;
 using dorvik::test::TempFolder;
+using dorvik::test::tree_files::WriteFile;
 
-void WriteFile(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
 
