@@ -57,6 +57,9 @@ class WakeSignal {
   }
   bool Wait(uint32_t milliseconds, bool (*done)(void*), void* context);
   void Until(uint32_t milliseconds, bool (*done)(void*), void* context);
+  // Unless done() holds, sleeps until a Notify or the unscaled milliseconds
+  // have passed (each system's half).
+  void SleepUntilNotified(uint32_t milliseconds, bool (*done)(void*), void* context);
 
   struct State;
   std::unique_ptr<State> state_;

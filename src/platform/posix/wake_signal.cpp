@@ -46,16 +46,9 @@ bool WakeSignal::Wait(uint32_t milliseconds, bool (*done)(void*), void* context)
   return result;
 }
 
-void WakeSignal::Until(uint32_t milliseconds, bool (*done)(void*), void* context) {
-  while (!done(context)) {
-    if (ScaledMicroseconds(milliseconds) > 0) {
-      Wait(milliseconds, done, context);
-      continue;
-    }
-    std::unique_lock lock(state_->mutex);
-    if (done(context)) return;
-    state_->changed.wait_for(lock, std::chrono::milliseconds(milliseconds));
-  }
+void WakeSignal::SleepUntilNotified(uint32_t milliseconds, bool (*done)(void*), void* context) {
+  std::unique_lock lock(state_->mutex);
+  if (!done(context)) state_->changed.wait_for(lock, std::chrono::milliseconds(milliseconds));
 }
 
 }  // namespace dorvik::platform

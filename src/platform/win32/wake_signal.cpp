@@ -58,16 +58,10 @@ bool WakeSignal::Wait(uint32_t milliseconds, bool (*done)(void*), void* context)
   return result;
 }
 
-void WakeSignal::Until(uint32_t milliseconds, bool (*done)(void*), void* context) {
-  while (!done(context)) {
-    if (ScaledMicroseconds(milliseconds) > 0) {
-      Wait(milliseconds, done, context);
-      continue;
-    }
-    AcquireSRWLockExclusive(&state_->lock);
-    if (!done(context)) SleepConditionVariableSRW(&state_->changed, &state_->lock, milliseconds, 0);
-    ReleaseSRWLockExclusive(&state_->lock);
-  }
+void WakeSignal::SleepUntilNotified(uint32_t milliseconds, bool (*done)(void*), void* context) {
+  AcquireSRWLockExclusive(&state_->lock);
+  if (!done(context)) SleepConditionVariableSRW(&state_->changed, &state_->lock, milliseconds, 0);
+  ReleaseSRWLockExclusive(&state_->lock);
 }
 
 }  // namespace dorvik::platform
